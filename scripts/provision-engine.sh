@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Fetches the pinned engine source from the npm registry, builds its shared
+# libraries (CPU only) and installs them with their headers into one prefix.
+# A second run with the same prefix does nothing.
+#
+#   scripts/provision-engine.sh [PREFIX]     (default: build/engine)
+set -euo pipefail
+
+readonly ENGINE_VERSION=1.9.1
+readonly NPM_PACKAGE=nodejs-whisper@0.3.1
+readonly NPM_INTEGRITY='sha512-ceoilUVraRuR5FnNyXpGQT2auAR48Oc3AQBEmkXnVpSn9iN6yVRzQBFCqVTGWbk6Wdi95NhvwXNzFvuR7erLWw=='
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+prefix=$(realpath -m "${1:-$root/build/engine}")
+stamp="$prefix/.provisioned-$ENGINE_VERSION"
+
+if [ -f "$stamp" ]; then
+    echo "engine $ENGINE_VERSION already provisioned in $prefix"
+    exit 0
+fi
+
+work="$prefix.work"
+rm -rf "$work"
+mkdir -p "$work"
+
+echo "fetching $NPM_PACKAGE"
+tarball=$(cd "$work" && npm pack --silent "$NPM_PACKAGE")
+actual="sha512-$(openssl dgst -sha512 -binary "$work/$tarball" | base64 -w0)"
+if [ "$actual" != "$NPM_INTEGRITY" ]; then
+    echo "integrity mismatch for $NPM_PACKAGE: got $actual" >&2
+    exit 1
+fi
+tar -xzf "$work/$tarball" -C "$work"
+src="$work/package/cpp/whisper.cpp"
+grep -q "VERSION $ENGINE_VERSION)" "$src/CMakeLists.txt" || {
+    echo "$NPM_PACKAGE does not hold engine $ENGINE_VERSION" >&2
+    exit 1
+}
+
+# whisper-cli is built as well: it is the engine's own host, which the
+# benchmarks compare against. Everything finds its libraries through $ORIGIN,
+# so the prefix can be moved or copied next to a host.
+cmake -S "$src" -B "$work/build" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DBUILD_SHARED_LIBS=ON \
+    -DCMAKE_BUILD_WITH_INSTALL_RPATH=ON \
+    -DCMAKE_INSTALL_RPATH='$ORIGIN:$ORIGIN/../lib' \
+    -DWHISPER_BUILD_TESTS=OFF \
+    -DWHISPER_BUILD_SERVER=OFF \
+    -DWHISPER_BUILD_EXAMPLES=ON \
+    -DWHISPER_SDL2=OFF \
+    -DWHISPER_CURL=OFF \
+    -DGGML_NATIVE="${GGML_NATIVE:-ON}" \
+    >"$work/configure.log" 2>&1 || { tail -30 "$work/configure.log" >&2; exit 1; }
+echo "building engine $ENGINE_VERSION (a few minutes)"
+cmake --build "$work/build" -j"$(nproc)" --target whisper whisper-cli >"$work/build.log" 2>&1 ||
+    { tail -50 "$work/build.log" >&2; exit 1; }
+
+rm -rf "$prefix"
+mkdir -p "$prefix/lib" "$prefix/bin" "$prefix/include"
+cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
+cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
+cp -a "$src/include/whisper.h" "$src/ggml/include/"*.h "$prefix/include/"
+echo "$ENGINE_VERSION" >"$prefix/engine-version"
+
+rm -rf "$work"
+touch "$stamp"
+echo "engine $ENGINE_VERSION installed in $prefix"

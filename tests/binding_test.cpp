@@ -1,0 +1,176 @@
+// The exports against the engine double. The library binds once per process,
+// so every test here runs in a process of its own (one CTest test each) and
+// starts from the unbound state.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "include/whisper_inf.h"
+#include "platform/dynlib.h"
+#include "tests/engine_double/engine_double.h"
+#include "tests/test_support.h"
+
+namespace {
+
+const std::string log_prefix = "[whisper_inf] ";
+const std::string local_name = engine_library_names[1];
+const std::string bound_here = log_prefix + "Loaded: " + local_name + "\n" + log_prefix +
+                               "Library loaded successfully\n";
+
+std::string variant_dir(const std::string& variant) {
+    return std::string(ENGINE_DOUBLE_DIR) + "/" + variant;
+}
+
+std::string variant_file(const std::string& variant) {
+    return variant_dir(variant) + "/" + ENGINE_DOUBLE_FILE;
+}
+
+// Makes the variant's library the one the library finds in the current
+// directory, and returns its script.
+engine_double_script* use_variant(const std::string& variant) {
+    EXPECT_TRUE(change_directory(variant_dir(variant))) << variant;
+    dynlib lib{};
+    void* get = nullptr;
+    if (dynlib_open(variant_file(variant).c_str(), &lib) != 0 ||
+        dynlib_sym(&lib, "engine_double_script_get", &get) != 0) {
+        ADD_FAILURE() << "engine double " << variant << ": " << lib.error;
+        return nullptr;
+    }
+    return reinterpret_cast<engine_double_script_fn>(get)();
+}
+
+int load_quietly(const char* path) {
+    stderr_capture quiet;
+    return whisper_inf_load(path);
+}
+
+TEST(Binding, FirstLoadBindsAndLaterLoadsOnlyReplaceTheModel) {
+    engine_double_script* script = use_variant("complete");
+    ASSERT_NE(script, nullptr);
+
+    stderr_capture first;
+    EXPECT_EQ(whisper_inf_load("first.bin"), 0);
+    EXPECT_EQ(first.finish(), bound_here + log_prefix + "Loading model: first.bin\n" + log_prefix +
+                                  "Model loaded successfully\n");
+
+    stderr_capture second;
+    EXPECT_EQ(whisper_inf_load("second.bin"), 0);
+    EXPECT_EQ(second.finish(), log_prefix + "Loading model: second.bin\n" + log_prefix +
+                                   "Model loaded successfully\n");
+    EXPECT_EQ(script->init_calls, 2);
+    EXPECT_EQ(script->free_calls, 1) << "the first model is released before the second loads";
+}
+
+class MissingSymbol : public testing::TestWithParam<const char*> {};
+
+TEST_P(MissingSymbol, RefusesTheEngineAndRetriesOnTheNextLoad) {
+    const std::string name = GetParam();
+    ASSERT_TRUE(change_directory(variant_dir(std::string("missing_") + name)));
+    const std::string expected = log_prefix + "Loaded: " + local_name + "\n" + log_prefix +
+                                 "Missing symbol: " + name + "\n";
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        stderr_capture log;
+        EXPECT_EQ(whisper_inf_load("model.bin"), -1);
+        EXPECT_EQ(log.finish(), expected) << "attempt " << attempt;
+        EXPECT_FALSE(library_is_loaded(variant_file(std::string("missing_") + name)))
+            << "a refused engine is released";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEntryPoint, MissingSymbol,
+                         testing::Values("whisper_init_from_file", "whisper_free",
+                                         "whisper_full_default_params", "whisper_full",
+                                         "whisper_full_n_segments", "whisper_full_get_segment_t0",
+                                         "whisper_full_get_segment_t1",
+                                         "whisper_full_get_segment_text", "whisper_full_lang_id",
+                                         "whisper_lang_str", "whisper_lang_id",
+                                         "whisper_print_timings"));
+
+TEST(Binding, NoEngineLibraryLeavesEverythingUnbound) {
+    ASSERT_TRUE(change_directory(variant_dir("none")));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        stderr_capture log;
+        EXPECT_EQ(whisper_inf_load("model.bin"), -1);
+        EXPECT_EQ(log.finish(), log_prefix + "Failed to load whisper library: LoadLibrary failed\n");
+    }
+    stderr_capture log;
+    whisper_inf_unload();
+    const float samples[4] = {};
+    EXPECT_EQ(whisper_inf_transcribe_pcm(samples, 4, "en", 0, 0), nullptr);
+    EXPECT_EQ(log.finish(), log_prefix + "Model unloaded\n" + log_prefix + "No model loaded\n");
+}
+
+TEST(Binding, NullModelPathBindsNothing) {
+    ASSERT_TRUE(change_directory(variant_dir("complete")));
+    stderr_capture log;
+    EXPECT_EQ(whisper_inf_load(nullptr), -1);
+    EXPECT_EQ(log.finish(), log_prefix + "model_path is NULL\n");
+    EXPECT_FALSE(library_is_loaded(variant_file("complete")));
+}
+
+const std::string model_loaded = log_prefix + "Loading model: model.bin\n" + log_prefix +
+                                 "Model loaded successfully\n";
+
+TEST(Binding, EngineTellingTheBuiltVersionIsBound) {
+    ASSERT_TRUE(change_directory(variant_dir("version_same")));
+    stderr_capture log;
+    EXPECT_EQ(whisper_inf_load("model.bin"), 0);
+    EXPECT_EQ(log.finish(), bound_here + model_loaded);
+}
+
+TEST(Binding, EngineTellingAnotherVersionIsRefusedAndReleased) {
+    ASSERT_TRUE(change_directory(variant_dir("version_other")));
+    stderr_capture log;
+    EXPECT_EQ(whisper_inf_load("model.bin"), -1);
+    EXPECT_EQ(log.finish(), log_prefix + "Loaded: " + local_name + "\n" + log_prefix +
+                                "Engine version mismatch: built for " WHISPER_INF_ENGINE_VERSION
+                                ", found 0.0.0\n");
+    EXPECT_FALSE(library_is_loaded(variant_file("version_other")));
+}
+
+TEST(SearchPath, EngineOnThePlatformSearchPathIsTheFirstCandidate) {
+    const char* search_path = std::getenv(SEARCH_PATH_VARIABLE);
+    if (search_path == nullptr || std::string(search_path).find(variant_dir("complete")) == std::string::npos) {
+        GTEST_SKIP() << "run through CTest, which puts the double on the search path";
+    }
+    ASSERT_TRUE(change_directory(variant_dir("none")));
+    stderr_capture log;
+    EXPECT_EQ(whisper_inf_load("model.bin"), 0);
+    EXPECT_EQ(log.finish(), log_prefix + "Loaded: " + engine_library_names[0] + "\n" + log_prefix +
+                                "Library loaded successfully\n" + model_loaded);
+}
+
+TEST(Lifecycle, RefusedModelLeavesNoModelLoaded) {
+    engine_double_script* script = use_variant("complete");
+    ASSERT_NE(script, nullptr);
+    ASSERT_EQ(load_quietly("good.bin"), 0);
+
+    stderr_capture log;
+    EXPECT_EQ(whisper_inf_load("refuse.bin"), -1);
+    const float samples[4] = {};
+    EXPECT_EQ(whisper_inf_transcribe_pcm(samples, 4, nullptr, 0, 0), nullptr);
+    EXPECT_EQ(log.finish(), log_prefix + "Loading model: refuse.bin\n" + log_prefix +
+                                "Failed to load model: refuse.bin\n" + log_prefix +
+                                "No model loaded\n");
+    EXPECT_EQ(script->free_calls, 1) << "the earlier model was released before the attempt";
+    EXPECT_EQ(script->full_calls, 0);
+
+    EXPECT_EQ(load_quietly("good-again.bin"), 0) << "the binding survives a refused model";
+}
+
+TEST(Lifecycle, UnloadReleasesTheModelOnceAndAlwaysReports) {
+    engine_double_script* script = use_variant("complete");
+    ASSERT_NE(script, nullptr);
+    ASSERT_EQ(load_quietly("model.bin"), 0);
+
+    stderr_capture log;
+    whisper_inf_unload();
+    whisper_inf_unload();
+    EXPECT_EQ(log.finish(), log_prefix + "Model unloaded\n" + log_prefix + "Model unloaded\n");
+    EXPECT_EQ(script->free_calls, 1);
+    EXPECT_TRUE(library_is_loaded(variant_file("complete"))) << "the engine stays bound";
+    whisper_inf_free(nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+// Helpers shared by the tests: capturing what the library writes to
+// standard error, and reading and writing small files.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#if defined(_WIN32)
+#    include <io.h>
+#    define test_dup _dup
+#    define test_dup2 _dup2
+#    define test_close _close
+#    define test_fileno _fileno
+#else
+#    include <unistd.h>
+#    define test_dup dup
+#    define test_dup2 dup2
+#    define test_close close
+#    define test_fileno fileno
+#endif
+
+// Redirects file descriptor 2 into a temporary file for its lifetime;
+// finish() restores it and returns everything written meanwhile.
+class stderr_capture {
+public:
+    stderr_capture() : file_(std::tmpfile()) {
+        std::fflush(stderr);
+        saved_ = test_dup(2);
+        test_dup2(test_fileno(file_), 2);
+    }
+    ~stderr_capture() { finish(); }
+    stderr_capture(const stderr_capture&) = delete;
+    stderr_capture& operator=(const stderr_capture&) = delete;
+
+    std::string finish() {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            test_dup2(saved_, 2);
+            test_close(saved_);
+            saved_ = -1;
+            std::rewind(file_);
+            char chunk[4096];
+            std::size_t n;
+            while ((n = std::fread(chunk, 1, sizeof chunk, file_)) > 0) {
+                text_.append(chunk, n);
+            }
+            std::fclose(file_);
+        }
+        return text_;
+    }
+
+private:
+    std::FILE* file_;
+    int saved_ = -1;
+    std::string text_;
+};
+
+inline std::string read_file(const std::string& path) {
+    std::string content;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        std::size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+            content.append(chunk, n);
+        }
+        std::fclose(f);
+    }
+    return content;
+}
+
+inline bool write_file(const std::string& path, const std::string& content) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        return false;
+    }
+    const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+#if defined(_WIN32)
+#    include <direct.h>
+#    include <windows.h>
+inline bool change_directory(const std::string& dir) { return _chdir(dir.c_str()) == 0; }
+// Whether the library file at `path` is loaded in this process.
+inline bool library_is_loaded(const std::string& path) {
+    return GetModuleHandleA(path.c_str()) != nullptr;
+}
+#else
+#    include <dlfcn.h>
+inline bool change_directory(const std::string& dir) { return chdir(dir.c_str()) == 0; }
+inline bool library_is_loaded(const std::string& path) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle != nullptr) {
+        dlclose(handle);
+    }
+    return handle != nullptr;
+}
+#endif
