@@ -1,0 +1,104 @@
+// The library against the real engine and the generated stand-in model, whose
+// output is fixed: " tiny test" from 0 to 1 s and " model" from 1.2 to 2 s.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "include/whisper_inf.h"
+#include "tests/json_check.h"
+#include "tests/test_support.h"
+
+namespace {
+
+std::vector<float> three_seconds_of_tone() {
+    std::vector<float> samples(48000);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = 0.3f * static_cast<float>(std::sin(2 * 3.14159265358979 * 440.0 * i / 16000.0));
+    }
+    return samples;
+}
+
+struct segment {
+    double from;
+    double to;
+    std::string text;
+};
+
+// Parses a result document strictly and returns its language and segments.
+bool read_document(const char* document, std::string& language, std::vector<segment>& segments) {
+    json_check::value root;
+    if (document == nullptr || !json_check::parse(document, root)) {
+        return false;
+    }
+    const json_check::value* result = root.member("result");
+    const json_check::value* list = root.member("transcription");
+    if (result == nullptr || list == nullptr || result->member("language") == nullptr) {
+        return false;
+    }
+    language = result->member("language")->text;
+    segments.clear();
+    for (const json_check::value& item : list->items) {
+        const json_check::value* offsets = item.member("offsets");
+        segments.push_back({offsets->member("from")->number_value,
+                            offsets->member("to")->number_value, item.member("text")->text});
+    }
+    return true;
+}
+
+class RealEngine : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        stderr_capture quiet;
+        ASSERT_EQ(whisper_inf_load(TEST_MODEL_PATH), 0) << quiet.finish();
+    }
+};
+
+TEST_F(RealEngine, TranscribesSamplesIntoAValidDocumentWithOrderedOffsets) {
+    const std::vector<float> samples = three_seconds_of_tone();
+    const struct {
+        const char* language;
+        const char* reported;
+    } cases[] = {{"auto", "en"}, {nullptr, "en"}, {"de", "de"}};
+    for (const auto& c : cases) {
+        stderr_capture log;
+        char* document = whisper_inf_transcribe_pcm(samples.data(), 48000, c.language, 0, 0);
+        const std::string diagnostics = log.finish();
+        std::string language;
+        std::vector<segment> segments;
+        ASSERT_TRUE(read_document(document, language, segments))
+            << (document ? document : "(null)") << diagnostics;
+        whisper_inf_free(document);
+
+        EXPECT_EQ(language, c.reported);
+        ASSERT_EQ(segments.size(), 2u);
+        EXPECT_EQ(segments[0].text, " tiny test");
+        EXPECT_EQ(segments[1].text, " model");
+        EXPECT_EQ(segments[0].from, 0);
+        EXPECT_EQ(segments[0].to, 1000);
+        EXPECT_EQ(segments[1].from, 1200);
+        EXPECT_EQ(segments[1].to, 2000);
+        EXPECT_EQ(diagnostics.rfind("[whisper_inf] Transcribing 48000 samples (3.0 sec)...\n", 0), 0u)
+            << diagnostics;
+    }
+}
+
+TEST_F(RealEngine, ModelTheEngineRefusesLeavesNoModelAndAReloadRecovers) {
+    const std::vector<float> samples = three_seconds_of_tone();
+    stderr_capture log;
+    EXPECT_EQ(whisper_inf_load("/nonexistent/model.bin"), -1);
+    EXPECT_EQ(whisper_inf_transcribe_pcm(samples.data(), 48000, "en", 0, 0), nullptr);
+    const std::string diagnostics = log.finish();
+    EXPECT_NE(diagnostics.find("[whisper_inf] Failed to load model: /nonexistent/model.bin\n"),
+              std::string::npos);
+    EXPECT_NE(diagnostics.find("[whisper_inf] No model loaded\n"), std::string::npos);
+
+    stderr_capture quiet;
+    ASSERT_EQ(whisper_inf_load(TEST_MODEL_PATH), 0);
+    char* document = whisper_inf_transcribe_pcm(samples.data(), 48000, "en", 1, 5);
+    EXPECT_TRUE(document != nullptr && json_check::is_valid(document));
+    whisper_inf_free(document);
+}
+
+}  // namespace
