@@ -1,0 +1,187 @@
+#include "audio/wav_reader.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct file_closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+struct heap_free {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// File integers are little-endian whatever the host is, so decode them byte by byte.
+std::uint32_t le16(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
+}
+
+std::uint32_t le32(const unsigned char* p) { return le16(p) | le16(p + 2) << 16; }
+
+// The open file and our own position in it. The length is measured once so
+// that every stated chunk size can be checked against what is left.
+struct wav_file {
+    std::FILE* f;
+    long pos;
+    long length;
+};
+
+// ftell reports a long, 32 bits on Windows: a file longer than that fails
+// here instead of being measured wrongly.
+long file_length(std::FILE* f) {
+    if (std::fseek(f, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    const long n = std::ftell(f);
+    return std::fseek(f, 0, SEEK_SET) == 0 ? n : -1;
+}
+
+long remaining(const wav_file& w) { return w.length - w.pos; }
+
+bool read_exact(wav_file& w, void* dst, long n) {
+    const std::size_t want = static_cast<std::size_t>(n);
+    if (std::fread(dst, 1, want, w.f) != want) {
+        return false;
+    }
+    w.pos += n;
+    return true;
+}
+
+// Steps over the unread rest of a chunk body and, after an odd size, over the
+// pad byte RIFF requires; a file that ends without that pad is still fine.
+// Only sizes already checked against the file arrive here, so they fit a long.
+bool finish_chunk(wav_file& w, long unread, std::uint32_t size) {
+    const long step = unread + ((size & 1u) && remaining(w) > unread ? 1 : 0);
+    if (std::fseek(w.f, step, SEEK_CUR) != 0) {
+        return false;
+    }
+    w.pos += step;
+    return true;
+}
+
+}  // namespace
+
+int audio_read_wav(const char* path, audio_buffer* out) {
+    if (path == nullptr || out == nullptr) {
+        return -1;
+    }
+    *out = audio_buffer{nullptr, 0, 0, 0, 0};
+
+    const std::unique_ptr<std::FILE, file_closer> file(std::fopen(path, "rb"));
+    const long length = file != nullptr ? file_length(file.get()) : -1;
+    if (length < 0) {
+        std::fprintf(stderr, "[audio_io] Cannot open: %s\n", path);
+        return -1;
+    }
+    wav_file w{file.get(), 0, length};
+
+    unsigned char riff[12];
+    if (!read_exact(w, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 ||
+        std::memcmp(riff + 8, "WAVE", 4) != 0) {
+        std::fprintf(stderr, "[audio_io] Not a WAV file: %s\n", path);
+        return -1;
+    }
+
+    // Raw "fmt " bytes, zeroed once: a later, shorter "fmt " chunk overwrites
+    // only what it supplies and keeps the rest of the earlier one.
+    unsigned char fmt[16] = {};
+    bool fmt_seen = false;
+    // Holds the raw sample bytes of the last data chunk at its front until
+    // they are widened in place, so raw bytes and floats never coexist.
+    std::unique_ptr<float, heap_free> data;
+    int count = 0;
+
+    while (remaining(w) >= 8) {
+        unsigned char head[8];
+        if (!read_exact(w, head, 8)) {
+            break;
+        }
+        const std::uint32_t size = le32(head + 4);
+        const bool is_fmt = std::memcmp(head, "fmt ", 4) == 0;
+        const bool is_data = std::memcmp(head, "data", 4) == 0;
+
+        if (is_data && !(fmt_seen && le16(fmt) == 1 && le16(fmt + 14) == 16)) {
+            std::fprintf(stderr, "[audio_io] Unsupported format (need 16-bit PCM): %s\n", path);
+            return -1;
+        }
+        if (size > static_cast<unsigned long>(remaining(w))) {
+            // Refusing before allocating keeps a tiny file from demanding a
+            // huge buffer; any other chunk cut short just ends the scan.
+            if (is_data) {
+                return -1;
+            }
+            break;
+        }
+
+        long unread = static_cast<long>(size);
+        if (is_fmt) {
+            if (size == 0) {
+                break;  // an empty "fmt " body ends the scan like a failed read
+            }
+            const long n = unread < 16 ? unread : 16;
+            if (!read_exact(w, fmt, n)) {
+                break;
+            }
+            unread -= n;
+            fmt_seen = true;
+        } else if (is_data) {
+            if (size == 0) {
+                return -1;  // an empty body counts as unreadable
+            }
+            data.reset();
+            count = static_cast<int>(size / 2);  // an odd last byte is no sample
+            if (count > 0) {
+                // size <= length <= LONG_MAX, so count floats fit size_t even
+                // where it has 32 bits.
+                data.reset(static_cast<float*>(std::malloc(sizeof(float) * count)));
+                if (data == nullptr || !read_exact(w, data.get(), 2L * count)) {
+                    return -1;
+                }
+                unread -= 2L * count;
+            }
+        }
+        if (!finish_chunk(w, unread, size)) {
+            break;
+        }
+    }
+
+    // count is positive only after a data chunk, so this also covers a last
+    // data chunk of a single byte.
+    if (count == 0) {
+        std::fprintf(stderr, "[audio_io] No data chunk found: %s\n", path);
+        return -1;
+    }
+
+    // Backwards, so that each float only overwrites raw bytes already widened.
+    float* samples = data.get();
+    const unsigned char* raw = reinterpret_cast<const unsigned char*>(samples);
+    for (int i = count; i-- > 0;) {
+        const std::uint32_t u = le16(raw + 2 * i);
+        const int v = static_cast<int>(u) - (u & 0x8000u ? 0x10000 : 0);
+        samples[i] = static_cast<float>(v) * 3.0517578125e-05f;  // v / 32768, exact
+    }
+
+    const int channels = static_cast<int>(le16(fmt + 2));
+    out->samples = data.release();
+    out->n_samples = count;
+    out->sample_rate = static_cast<int>(le32(fmt + 4));  // 2^31 and above read negative
+    out->channels = channels;
+    out->n_frames = count / (channels != 0 ? channels : 1);
+    std::fprintf(stderr, "[audio_io] Read %s: %d frames, %d Hz, %d ch\n", path, out->n_frames,
+                 out->sample_rate, out->channels);
+    return 0;
+}
+
+void audio_buffer_free(audio_buffer* buf) {
+    if (buf == nullptr || buf->samples == nullptr) {
+        return;
+    }
+    std::free(buf->samples);
+    buf->samples = nullptr;
+    buf->n_samples = 0;
+}
