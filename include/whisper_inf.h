@@ -44,6 +44,12 @@ WHISPER_INF_API char* whisper_inf_transcribe_pcm(const float* pcm, int n_samples
                                                  const char* language, int translate,
                                                  int max_len);
 
+/* Transcribes a RIFF/WAVE file of 16-bit integer PCM at any sample rate and
+ * channel count; it is mixed down to mono and resampled to 16 kHz first.
+ * The other arguments are those of whisper_inf_transcribe_pcm. */
+WHISPER_INF_API char* whisper_inf_transcribe(const char* wav_path, const char* language,
+                                             int translate, int max_len);
+
 #ifdef __cplusplus
 }
 #endif
