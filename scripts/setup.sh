@@ -8,30 +8,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build}")
 
-packages=(
-    build-essential cmake pkg-config git ca-certificates openssl
-    python3
+# shellcheck source=lib/packages.sh
+. "$root/scripts/lib/packages.sh"
+ensure_packages build-essential cmake pkg-config git ca-certificates openssl python3 \
     googletest libgtest-dev
-    espeak-ng sox
-)
-
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-        missing+=("$package")
-done
 # npm fetches the engine's source; it may come from elsewhere than Debian.
-command -v npm >/dev/null || missing+=(npm)
-if [ "${#missing[@]}" -gt 0 ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "missing packages: ${missing[*]} (run as root, or install them)" >&2
-        exit 1
-    fi
-    echo "installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+command -v npm >/dev/null || ensure_packages npm
 
 "$root/scripts/provision-engine.sh" "$root/build/engine"
 

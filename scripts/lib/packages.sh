@@ -1,0 +1,20 @@
+# Sourced by the set-up scripts: ensure_packages PKG... installs the Debian
+# packages that are missing, with apt-get, when run as root.
+ensure_packages() {
+    local missing=() package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ "${#missing[@]}" -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "missing packages: ${missing[*]} (run as root, or install them)" >&2
+        return 1
+    fi
+    echo "installing: ${missing[*]}"
+    if [ -z "${packages_updated:-}" ]; then
+        DEBIAN_FRONTEND=noninteractive apt-get update -qq
+        packages_updated=1
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
