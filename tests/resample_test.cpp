@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/reference_conversion.h"
+
 namespace {
 
 // Interleaved samples with their shape, viewed as the reader would hand them over.
@@ -24,34 +26,9 @@ struct input {
     }
 };
 
-// The conversion, written the plain way: a mono array first, then the interpolation.
 std::vector<float> reference(const input& in) {
     const audio_buffer b = in.view();
-    std::vector<float> src(b.samples, b.samples + b.n_frames);
-    if (b.channels >= 2) {
-        for (int i = 0; i < b.n_frames; ++i) {
-            float sum = 0.0f;
-            for (int j = 0; j < b.channels; ++j) {
-                sum += b.samples[i * b.channels + j];
-            }
-            src[i] = sum / static_cast<float>(b.channels);
-        }
-    }
-    if (b.sample_rate == 16000) {
-        return src;
-    }
-    const double ratio = 16000.0 / b.sample_rate;
-    const int n_out = static_cast<int>(b.n_frames * ratio);
-    std::vector<float> out(n_out);
-    for (int i = 0; i < n_out; ++i) {
-        const double pos = i / ratio;
-        const int k = static_cast<int>(pos);
-        const double frac = pos - k;
-        const int k1 = k + 1 < b.n_frames ? k + 1 : b.n_frames - 1;
-        out[i] = static_cast<float>(static_cast<double>(src[k]) * (1.0 - frac) +
-                                    static_cast<double>(src[k1]) * frac);
-    }
-    return out;
+    return reference_to_16k_mono(b.samples, b.n_frames, b.channels, b.sample_rate);
 }
 
 // Arbitrary floats in [-1, 1) with full mantissas, so rounding order shows.

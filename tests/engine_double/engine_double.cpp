@@ -2,12 +2,13 @@
 // DOUBLE_VERSION adds whisper_version answering that text.
 #include "tests/engine_double/engine_double.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 engine_double_script script = {0, 0, {}, {}, {}, 0, "en", 0, 0, 0, 0, nullptr,
-                               WHISPER_SAMPLING_GREEDY, {}, nullptr, 0};
+                               WHISPER_SAMPLING_GREEDY, {}, nullptr, 0, {}};
 }  // namespace
 
 ENGINE_DOUBLE_API engine_double_script* engine_double_script_get() { return &script; }
@@ -58,6 +59,7 @@ ENGINE_DOUBLE_API int whisper_full(whisper_context*, whisper_full_params params,
     script.last_params = params;
     script.last_samples = samples;
     script.last_n_samples = n_samples;
+    std::copy(samples, samples + std::min(n_samples, engine_double_kept_samples), script.kept_samples);
     return script.full_result;
 }
 #endif

@@ -11,6 +11,7 @@
 #define ENGINE_DOUBLE_API extern "C" WHISPER_API
 
 constexpr int engine_double_max_segments = 8;
+constexpr int engine_double_kept_samples = 32000;
 
 struct engine_double_script {
     // Answers. A model path containing "refuse" is refused.
@@ -32,6 +33,7 @@ struct engine_double_script {
     whisper_full_params last_params;
     const float* last_samples;
     int last_n_samples;
+    float kept_samples[engine_double_kept_samples];  // the first samples of the last run
 };
 
 // The defaults the double's whisper_full_default_params answers, so tests can
