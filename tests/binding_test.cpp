@@ -7,38 +7,14 @@
 #include <string>
 
 #include "include/whisper_inf.h"
-#include "platform/dynlib.h"
-#include "tests/engine_double/engine_double.h"
-#include "tests/test_support.h"
+#include "tests/engine_double/double_client.h"
 
 namespace {
 
 const std::string log_prefix = "[whisper_inf] ";
-const std::string local_name = engine_library_names[1];
+const std::string local_name = engine_library_names[CURRENT_DIRECTORY_CANDIDATE];
 const std::string bound_here = log_prefix + "Loaded: " + local_name + "\n" + log_prefix +
                                "Library loaded successfully\n";
-
-std::string variant_dir(const std::string& variant) {
-    return std::string(ENGINE_DOUBLE_DIR) + "/" + variant;
-}
-
-std::string variant_file(const std::string& variant) {
-    return variant_dir(variant) + "/" + ENGINE_DOUBLE_FILE;
-}
-
-// Makes the variant's library the one the library finds in the current
-// directory, and returns its script.
-engine_double_script* use_variant(const std::string& variant) {
-    EXPECT_TRUE(change_directory(variant_dir(variant))) << variant;
-    dynlib lib{};
-    void* get = nullptr;
-    if (dynlib_open(variant_file(variant).c_str(), &lib) != 0 ||
-        dynlib_sym(&lib, "engine_double_script_get", &get) != 0) {
-        ADD_FAILURE() << "engine double " << variant << ": " << lib.error;
-        return nullptr;
-    }
-    return reinterpret_cast<engine_double_script_fn>(get)();
-}
 
 int load_quietly(const char* path) {
     stderr_capture quiet;
@@ -139,6 +115,21 @@ TEST(SearchPath, EngineOnThePlatformSearchPathIsTheFirstCandidate) {
     EXPECT_EQ(whisper_inf_load("model.bin"), 0);
     EXPECT_EQ(log.finish(), log_prefix + "Loaded: " + engine_library_names[0] + "\n" + log_prefix +
                                 "Library loaded successfully\n" + model_loaded);
+}
+
+// Run by CTest from a copy of this program that has the complete double
+// beside it, whose path ENGINE_BESIDE_PROGRAM names.
+TEST(Placement, EngineBesideTheProgramIsTheFirstCandidate) {
+    const char* beside = std::getenv("ENGINE_BESIDE_PROGRAM");
+    if (beside == nullptr) {
+        GTEST_SKIP() << "run through CTest, from the copy with the engine beside it";
+    }
+    ASSERT_TRUE(change_directory(variant_dir("none")));
+    stderr_capture log;
+    EXPECT_EQ(whisper_inf_load("model.bin"), 0);
+    EXPECT_EQ(log.finish(), log_prefix + "Loaded: " + engine_library_names[0] + "\n" + log_prefix +
+                                "Library loaded successfully\n" + model_loaded);
+    EXPECT_TRUE(library_is_loaded(beside));
 }
 
 TEST(Lifecycle, RefusedModelLeavesNoModelLoaded) {

@@ -7,10 +7,8 @@
 #include <vector>
 
 #include "include/whisper_inf.h"
-#include "platform/dynlib.h"
-#include "tests/engine_double/engine_double.h"
+#include "tests/engine_double/double_client.h"
 #include "tests/reference_conversion.h"
-#include "tests/test_support.h"
 #include "tests/wav_builder.h"
 
 namespace {
@@ -18,18 +16,10 @@ namespace {
 using namespace wav_builder;
 
 engine_double_script* bind_double(bool with_model) {
-    const std::string dir = std::string(ENGINE_DOUBLE_DIR) + "/complete";
-    EXPECT_TRUE(change_directory(dir));
-    dynlib lib{};
-    void* get = nullptr;
-    if (dynlib_open((dir + "/" + ENGINE_DOUBLE_FILE).c_str(), &lib) != 0 ||
-        dynlib_sym(&lib, "engine_double_script_get", &get) != 0) {
-        ADD_FAILURE() << "engine double: " << lib.error;
-        return nullptr;
-    }
+    engine_double_script* script = use_variant("complete");
     stderr_capture quiet;
     EXPECT_EQ(whisper_inf_load(with_model ? "model.bin" : "refuse.bin"), with_model ? 0 : -1);
-    return reinterpret_cast<engine_double_script_fn>(get)();
+    return script;
 }
 
 std::vector<std::int16_t> tone(int frames, int channels) {

@@ -1,5 +1,5 @@
 // Helpers shared by the tests: capturing what the library writes to
-// standard error, and reading and writing small files.
+// standard error, and where the platform keeps its libraries.
 #pragma once
 
 #include <cstdio>
@@ -18,6 +18,16 @@
 #    define test_close close
 #    define test_fileno fileno
 #endif
+
+inline std::string read_stream(std::FILE* f) {
+    std::string content;
+    char chunk[4096];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+        content.append(chunk, n);
+    }
+    return content;
+}
 
 // Redirects file descriptor 2 into a temporary file for its lifetime;
 // finish() restores it and returns everything written meanwhile.
@@ -39,11 +49,7 @@ public:
             test_close(saved_);
             saved_ = -1;
             std::rewind(file_);
-            char chunk[4096];
-            std::size_t n;
-            while ((n = std::fread(chunk, 1, sizeof chunk, file_)) > 0) {
-                text_.append(chunk, n);
-            }
+            text_ = read_stream(file_);
             std::fclose(file_);
         }
         return text_;
@@ -55,27 +61,6 @@ private:
     std::string text_;
 };
 
-inline std::string read_file(const std::string& path) {
-    std::string content;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        char chunk[4096];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-            content.append(chunk, n);
-        }
-        std::fclose(f);
-    }
-    return content;
-}
-
-inline bool write_file(const std::string& path, const std::string& content) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        return false;
-    }
-    const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    return std::fclose(f) == 0 && ok;
-}
 
 #if defined(_WIN32)
 #    include <direct.h>

@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "include/whisper_inf.h"
-#include "platform/dynlib.h"
-#include "tests/engine_double/engine_double.h"
-#include "tests/test_support.h"
+#include "tests/engine_double/double_client.h"
 
 namespace {
 
@@ -17,18 +15,10 @@ const std::string log_prefix = "[whisper_inf] ";
 
 // Binds the complete double from the current directory and loads a model.
 engine_double_script* loaded_double() {
-    const std::string dir = std::string(ENGINE_DOUBLE_DIR) + "/complete";
-    EXPECT_TRUE(change_directory(dir));
-    dynlib lib{};
-    void* get = nullptr;
-    if (dynlib_open((dir + "/" + ENGINE_DOUBLE_FILE).c_str(), &lib) != 0 ||
-        dynlib_sym(&lib, "engine_double_script_get", &get) != 0) {
-        ADD_FAILURE() << "engine double: " << lib.error;
-        return nullptr;
-    }
+    engine_double_script* script = use_variant("complete");
     stderr_capture quiet;
     EXPECT_EQ(whisper_inf_load("model.bin"), 0);
-    return reinterpret_cast<engine_double_script_fn>(get)();
+    return script;
 }
 
 std::string take_document(char* document) {
