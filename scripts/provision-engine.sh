@@ -3,7 +3,10 @@
 # libraries (CPU only) and installs them with their headers into one prefix.
 # A second run with the same prefix does nothing.
 #
-#   scripts/provision-engine.sh [PREFIX]     (default: build/engine)
+#   scripts/provision-engine.sh [--windows] [PREFIX]     (default: build/engine)
+#
+# --windows cross-builds the engine's DLLs for 64-bit Windows with mingw-w64
+# instead; they go into PREFIX/lib like the shared libraries.
 set -euo pipefail
 
 readonly ENGINE_VERSION=1.9.1
@@ -11,6 +14,11 @@ readonly NPM_PACKAGE=nodejs-whisper@0.3.1
 readonly NPM_INTEGRITY='sha512-ceoilUVraRuR5FnNyXpGQT2auAR48Oc3AQBEmkXnVpSn9iN6yVRzQBFCqVTGWbk6Wdi95NhvwXNzFvuR7erLWw=='
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+windows=
+if [ "${1:-}" = --windows ]; then
+    windows=1
+    shift
+fi
 prefix=$(realpath -m "${1:-$root/build/engine}")
 stamp="$prefix/.provisioned-$ENGINE_VERSION"
 
@@ -37,6 +45,14 @@ grep -q "VERSION $ENGINE_VERSION)" "$src/CMakeLists.txt" || {
     exit 1
 }
 
+targets=(whisper whisper-cli)
+# mingw-w64 10 lacks the thread power-throttling API that ggml uses from
+# Windows 8 (0x0602) on, and OpenMP would be one more DLL to ship.
+windows_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+    -DCMAKE_C_FLAGS=-D_WIN32_WINNT=0x0601 -DCMAKE_CXX_FLAGS=-D_WIN32_WINNT=0x0601
+    -DGGML_OPENMP=OFF)
+[ -z "$windows" ] || targets=(whisper)
+
 # whisper-cli is built as well: it is the engine's own host, which the
 # benchmarks compare against. Everything finds its libraries through $ORIGIN,
 # so the prefix can be moved or copied next to a host.
@@ -51,15 +67,22 @@ cmake -S "$src" -B "$work/build" \
     -DWHISPER_SDL2=OFF \
     -DWHISPER_CURL=OFF \
     -DGGML_NATIVE="${GGML_NATIVE:-ON}" \
+    ${windows:+"${windows_args[@]}"} \
     >"$work/configure.log" 2>&1 || { tail -30 "$work/configure.log" >&2; exit 1; }
 echo "building engine $ENGINE_VERSION (a few minutes)"
-cmake --build "$work/build" -j"$(nproc)" --target whisper whisper-cli >"$work/build.log" 2>&1 ||
+cmake --build "$work/build" -j"$(nproc)" --target "${targets[@]}" >"$work/build.log" 2>&1 ||
     { tail -50 "$work/build.log" >&2; exit 1; }
 
 rm -rf "$prefix"
 mkdir -p "$prefix/lib" "$prefix/bin" "$prefix/include"
-cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
-cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
+if [ -n "$windows" ]; then
+    cp -a "$work/build/bin/"ggml*.dll "$prefix/lib/"
+    # mingw names it libwhisper.dll; hosts look for whisper.dll.
+    cp -a "$work/build/bin/libwhisper.dll" "$prefix/lib/whisper.dll"
+else
+    cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
+    cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
+fi
 cp -a "$src/include/whisper.h" "$src/ggml/include/"*.h "$prefix/include/"
 echo "$ENGINE_VERSION" >"$prefix/engine-version"
 

@@ -65,6 +65,8 @@ private:
 #if defined(_WIN32)
 #    include <direct.h>
 #    include <windows.h>
+// windows.h maps SearchPath to SearchPathA, which would rename a test suite.
+#    undef SearchPath
 inline bool change_directory(const std::string& dir) { return _chdir(dir.c_str()) == 0; }
 // Whether the library file at `path` is loaded in this process.
 inline bool library_is_loaded(const std::string& path) {

@@ -1,0 +1,11 @@
+#include "platform/file.h"
+
+int file_skip(std::FILE* f, std::int64_t n) { return _fseeki64(f, n, SEEK_CUR); }
+
+std::int64_t file_length(std::FILE* f) {
+    if (_fseeki64(f, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    const std::int64_t n = _ftelli64(f);
+    return _fseeki64(f, 0, SEEK_SET) == 0 ? n : -1;
+}
