@@ -1,0 +1,203 @@
+#!/usr/bin/env bash
+# Measures the library side by side with ffmpeg, sox and the engine's own
+# whisper-cli, then writes bench/RESULTS.md. Sets itself up (packages, engine,
+# build), makes its own audio and model, and takes about 10 minutes:
+#
+#   bench/compare.sh [BUILD_DIR]     (default: build-bench)
+#
+# RUNS (default 7) sets the runs per conversion figure, E2E_RUNS (default 5)
+# those per end-to-end figure, PEAK_RUNS (default 3) those per memory figure.
+# Runs go round-robin, so load from elsewhere falls on every contender alike.
+set -euo pipefail
+export LC_ALL=C  # EPOCHREALTIME and printf need a decimal point
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath -m "${1:-$root/build-bench}")
+runs=${RUNS:-7}
+e2e_runs=${E2E_RUNS:-5}
+peak_runs=${PEAK_RUNS:-3}
+data="$build/bench-data"  # generated inputs, kept for reruns
+out="$build/bench-out"    # raw figures of this run, read by report.py
+
+# shellcheck source=../scripts/lib/packages.sh
+. "$root/scripts/lib/packages.sh"
+ensure_packages ffmpeg sox libbenchmark-dev time python3
+mkdir -p "$build"
+echo "setting up and building in $build (log: $build/setup.log)"
+"$root/scripts/setup.sh" "$build" >"$build/setup.log" 2>&1 || { tail -30 "$build/setup.log" >&2; exit 1; }
+cmake -S "$root" -B "$build" -DWHISPER_INF_BENCH=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target bench_micro bench_convert_only bench_touch_floor \
+    >>"$build/setup.log" 2>&1 || { tail -30 "$build/setup.log" >&2; exit 1; }
+
+engine="$root/build/engine"
+cli="$engine/bin/whisper-cli"
+host="$build/whisper-inf"
+convert="$build/bench-convert-only"
+floor="$build/bench-touch-floor"
+# Both hosts take the same engine libraries.
+export LD_LIBRARY_PATH="$engine/lib"
+threads=4
+
+rm -rf "$out"
+mkdir -p "$data" "$out/times" "$out/peak"
+
+# 44.1 kHz stereo 16-bit noise, white on the left and pink on the right.
+for minutes in 10 60; do
+    wav="$data/noise-${minutes}min.wav"
+    [ -s "$wav" ] || {
+        echo "generating $wav"
+        sox -n -r 44100 -c 2 -b 16 -e signed-integer "$wav.tmp.wav" \
+            synth $((minutes * 60)) whitenoise pinknoise vol 0.5
+        mv "$wav.tmp.wav" "$wav"
+    }
+done
+model="$data/test-model.bin"
+"$build/tests/make_test_model" "$model" >/dev/null
+wav10="$data/noise-10min.wav"
+wav60="$data/noise-60min.wav"
+
+# Input samples (all channels) and output samples, as the pipeline counts them.
+samples_of() {
+    local frames channels rate
+    frames=$(soxi -s "$1")
+    channels=$(soxi -c "$1")
+    rate=$(soxi -r "$1")
+    echo "$((frames * channels)) $((frames * 16000 / rate))"
+}
+read -r in10 out10 < <(samples_of "$wav10")
+read -r in60 out60 < <(samples_of "$wav60")
+
+# The contenders. What they print is not kept (the runners send it to
+# /dev/null), as the library keeps its converted samples in memory. A runner
+# may put a measuring command in `wrap` before each.
+wrap=()
+ours_convert() { "${wrap[@]}" "$convert" "$1"; }
+floor_helper() { "${wrap[@]}" "$floor" "$@"; }
+read_only() { "${wrap[@]}" dd if="$1" of=/dev/null bs=1M status=none; }
+ffmpeg_convert() { "${wrap[@]}" ffmpeg -nostdin -v error -i "$1" -ar 16000 -ac 1 -f f32le pipe:1; }
+sox_convert() { "${wrap[@]}" sox "$1" -t f32 -r 16000 -c 1 -; }
+# whisper-cli picks greedy sampling for a beam size of 1 and keeps the
+# engine's best-of; -nt is not passed because it also switches the decoder to
+# no-timestamp mode, while our host decodes with timestamps and only does not
+# print them.
+cli_e2e() { "${wrap[@]}" "$cli" -m "$model" -t "$threads" -bs 1 -f "$1"; }
+ours_e2e() { "${wrap[@]}" "$host" -m "$model" "$1"; }
+two_step_e2e() {
+    ffmpeg -nostdin -v error -y -i "$1" -ar 16000 -ac 1 -c:a pcm_s16le "$data/two-step.wav" &&
+        cli_e2e "$data/two-step.wav"
+}
+
+# measure_times N NAME:COMMAND... runs every command once per round, N rounds,
+# after one untimed round that fills the page cache; seconds go to
+# $out/times/NAME, one run a line. Each round starts one command further on,
+# so none always follows the same one (the memory a process leaves behind
+# decides how readily the next one gets huge pages).
+measure_times() {
+    local n=$1 round i job name t0 t1
+    shift
+    local queue=("$@")
+    for ((round = 0; round <= n; ++round)); do
+        for ((i = 0; i < ${#queue[@]}; ++i)); do
+            job=${queue[(i + round) % ${#queue[@]}]}
+            name=${job%%:*}
+            t0=$EPOCHREALTIME
+            eval "${job#*:}" >/dev/null 2>>"$out/stderr.log" ||
+                { echo "failed: ${job#*:} (see $out/stderr.log)" >&2; exit 1; }
+            t1=$EPOCHREALTIME
+            if ((round > 0)); then
+                awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }' >>"$out/times/$name"
+            fi
+        done
+    done
+}
+
+# measure_peaks N NAME:COMMAND... records the seconds and the peak resident set
+# in kB of each run, as one line in $out/peak/NAME.
+measure_peaks() {
+    local n=$1 round job
+    shift
+    for ((round = 0; round < n; ++round)); do
+        for job in "$@"; do
+            wrap=(/usr/bin/time -f "%e %M" -o "$out/peak.tmp")
+            eval "${job#*:}" >/dev/null 2>>"$out/stderr.log" ||
+                { echo "failed: ${job#*:} (see $out/stderr.log)" >&2; exit 1; }
+            wrap=()
+            tail -n 1 "$out/peak.tmp" >>"$out/peak/${job%%:*}"
+        done
+    done
+}
+
+# CPU time the whole machine spent busy, in clock ticks, to tell afterwards
+# how much of it went to others.
+busy_ticks() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 + $9 }' /proc/stat; }
+# CPU time of this script's finished children, in clock ticks.
+children_ticks() { awk '{ print $16 + $17 }' "/proc/$$/stat"; }
+
+{
+    echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo "cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)"
+    echo "cores=$(nproc)"
+    echo "memory_mb=$(awk '/MemTotal/ { printf "%d", $2 / 1024 }' /proc/meminfo)"
+    echo "kernel=$(uname -r)"
+    echo "os=$(. /etc/os-release && echo "$PRETTY_NAME")"
+    echo "thp=$(cat /sys/kernel/mm/transparent_hugepage/enabled 2>/dev/null || echo unknown)"
+    echo "compiler=$(c++ --version | head -1)"
+    echo "build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")"
+    echo "engine=whisper.cpp $(cat "$engine/engine-version")"
+    echo "ffmpeg=$(ffmpeg -version | head -1 | cut -d' ' -f1-3)"
+    echo "sox=$(sox --version | sed 's/.*SoX v/SoX /')"
+    echo "benchmark=$(dpkg-query -W -f='${Version}' libbenchmark-dev)"
+    echo "in10=$in10"
+    echo "out10=$out10"
+    echo "in60=$in60"
+    echo "out60=$out60"
+    echo "threads=$threads"
+    echo "runs=$runs"
+    echo "e2e_runs=$e2e_runs"
+    echo "peak_runs=$peak_runs"
+    echo "load_before=$(cut -d' ' -f1-3 /proc/loadavg)"
+} >"$out/meta.env"
+start=$EPOCHREALTIME
+busy_start=$(busy_ticks)
+ours_start=$(children_ticks)
+
+echo "micro-benchmarks"
+"$build/bench-micro" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$out/micro.json" --benchmark_out_format=json >"$out/micro.txt" 2>>"$out/stderr.log"
+
+echo "conversion of the 10-minute file, $runs runs"
+measure_times "$runs" \
+    "floor:floor_helper '$wav10' $in10 $out10" \
+    "ours:ours_convert '$wav10'" \
+    "ffmpeg:ffmpeg_convert '$wav10'" \
+    "sox:sox_convert '$wav10'" \
+    "floor_small:floor_helper --small-pages '$wav10' $in10 $out10" \
+    "touch:floor_helper /dev/null $in10 $out10" \
+    "touch_small:floor_helper --small-pages /dev/null $in10 $out10" \
+    "read:read_only '$wav10'"
+
+echo "end to end on the 10-minute file, $e2e_runs runs"
+measure_times "$e2e_runs" \
+    "e2e_ours:ours_e2e '$wav10'" \
+    "e2e_cli:cli_e2e '$wav10'" \
+    "e2e_two_step:two_step_e2e '$wav10'"
+segments_ours=$(ours_e2e "$wav10" 2>/dev/null | grep -c '"offsets"' || true)
+segments_cli=$(cli_e2e "$wav10" 2>/dev/null | grep -c -- '-->' || true)
+rm -f "$data/two-step.wav"
+
+echo "peak memory converting the 60-minute file, $peak_runs runs"
+measure_peaks "$peak_runs" \
+    "ours:ours_convert '$wav60'" \
+    "ffmpeg:ffmpeg_convert '$wav60'" \
+    "sox:sox_convert '$wav60'"
+
+{
+    echo "segments_ours=$segments_ours"
+    echo "segments_cli=$segments_cli"
+    echo "load_after=$(cut -d' ' -f1-3 /proc/loadavg)"
+    awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "elapsed=%.1f\n", b - a }'
+    echo "busy_seconds=$((($(busy_ticks) - busy_start) / $(getconf CLK_TCK)))"
+    echo "ours_seconds=$((($(children_ticks) - ours_start) / $(getconf CLK_TCK)))"
+} >>"$out/meta.env"
+
+python3 "$root/bench/report.py" "$out" "$root/bench/RESULTS.md"
