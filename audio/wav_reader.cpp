@@ -6,6 +6,9 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/file.h"
+#include "platform/sample_memory.h"
+
 namespace {
 
 struct file_closer {
@@ -27,23 +30,13 @@ std::uint32_t le32(const unsigned char* p) { return le16(p) | le16(p + 2) << 16;
 // that every stated chunk size can be checked against what is left.
 struct wav_file {
     std::FILE* f;
-    long pos;
-    long length;
+    std::int64_t pos;
+    std::int64_t length;
 };
 
-// ftell reports a long, 32 bits on Windows: a file longer than that fails
-// here instead of being measured wrongly.
-long file_length(std::FILE* f) {
-    if (std::fseek(f, 0, SEEK_END) != 0) {
-        return -1;
-    }
-    const long n = std::ftell(f);
-    return std::fseek(f, 0, SEEK_SET) == 0 ? n : -1;
-}
+std::int64_t remaining(const wav_file& w) { return w.length - w.pos; }
 
-long remaining(const wav_file& w) { return w.length - w.pos; }
-
-bool read_exact(wav_file& w, void* dst, long n) {
+bool read_exact(wav_file& w, void* dst, std::int64_t n) {
     const std::size_t want = static_cast<std::size_t>(n);
     if (std::fread(dst, 1, want, w.f) != want) {
         return false;
@@ -54,10 +47,9 @@ bool read_exact(wav_file& w, void* dst, long n) {
 
 // Steps over the unread rest of a chunk body and, after an odd size, over the
 // pad byte RIFF requires; a file that ends without that pad is still fine.
-// Only sizes already checked against the file arrive here, so they fit a long.
-bool finish_chunk(wav_file& w, long unread, std::uint32_t size) {
-    const long step = unread + ((size & 1u) && remaining(w) > unread ? 1 : 0);
-    if (std::fseek(w.f, step, SEEK_CUR) != 0) {
+bool finish_chunk(wav_file& w, std::int64_t unread, std::uint32_t size) {
+    const std::int64_t step = unread + ((size & 1u) && remaining(w) > unread ? 1 : 0);
+    if (file_skip(w.f, step) != 0) {
         return false;
     }
     w.pos += step;
@@ -73,15 +65,17 @@ int audio_read_wav(const char* path, audio_buffer* out) {
     *out = audio_buffer{nullptr, 0, 0, 0, 0};
 
     const std::unique_ptr<std::FILE, file_closer> file(std::fopen(path, "rb"));
-    const long length = file != nullptr ? file_length(file.get()) : -1;
-    if (length < 0) {
+    if (file == nullptr) {
         std::fprintf(stderr, "[audio_io] Cannot open: %s\n", path);
         return -1;
     }
+    // What opens but can't be measured (a directory on tmpfs) can't be read
+    // either: it fails like any other file without a readable header.
+    const std::int64_t length = file_length(file.get());
     wav_file w{file.get(), 0, length};
 
     unsigned char riff[12];
-    if (!read_exact(w, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 ||
+    if (length < 0 || !read_exact(w, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 ||
         std::memcmp(riff + 8, "WAVE", 4) != 0) {
         std::fprintf(stderr, "[audio_io] Not a WAV file: %s\n", path);
         return -1;
@@ -109,7 +103,7 @@ int audio_read_wav(const char* path, audio_buffer* out) {
             std::fprintf(stderr, "[audio_io] Unsupported format (need 16-bit PCM): %s\n", path);
             return -1;
         }
-        if (size > static_cast<unsigned long>(remaining(w))) {
+        if (size > remaining(w)) {
             // Refusing before allocating keeps a tiny file from demanding a
             // huge buffer; any other chunk cut short just ends the scan.
             if (is_data) {
@@ -118,12 +112,12 @@ int audio_read_wav(const char* path, audio_buffer* out) {
             break;
         }
 
-        long unread = static_cast<long>(size);
+        std::int64_t unread = size;
         if (is_fmt) {
             if (size == 0) {
                 break;  // an empty "fmt " body ends the scan like a failed read
             }
-            const long n = unread < 16 ? unread : 16;
+            const std::int64_t n = unread < 16 ? unread : 16;
             if (!read_exact(w, fmt, n)) {
                 break;
             }
@@ -136,13 +130,11 @@ int audio_read_wav(const char* path, audio_buffer* out) {
             data.reset();
             count = static_cast<int>(size / 2);  // an odd last byte is no sample
             if (count > 0) {
-                // size <= length <= LONG_MAX, so count floats fit size_t even
-                // where it has 32 bits.
-                data.reset(static_cast<float*>(std::malloc(sizeof(float) * count)));
-                if (data == nullptr || !read_exact(w, data.get(), 2L * count)) {
+                data.reset(static_cast<float*>(alloc_sample_memory(sizeof(float) * count)));
+                if (data == nullptr || !read_exact(w, data.get(), std::int64_t{2} * count)) {
                     return -1;
                 }
-                unread -= 2L * count;
+                unread -= std::int64_t{2} * count;
             }
         }
         if (!finish_chunk(w, unread, size)) {

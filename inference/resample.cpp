@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/sample_memory.h"
+
 namespace {
 
 constexpr int target_rate = 16000;
@@ -40,7 +42,7 @@ float* alloc_floats(int n) {
     if (count > SIZE_MAX / sizeof(float)) {
         return nullptr;  // reachable only where size_t has 32 bits
     }
-    return static_cast<float*>(std::malloc(count * sizeof(float)));
+    return static_cast<float*>(alloc_sample_memory(count * sizeof(float)));
 }
 
 }  // namespace

@@ -1,9 +1,31 @@
 #!/usr/bin/env bash
-# Runs the whole test suite from nothing: set-up, build, then every test.
-set -euo pipefail
+# Runs the whole test suite from nothing: set-up and build, the Linux suite,
+# the hardening checks (sanitizers, fuzzing, valgrind, stress) and the Windows
+# build under Wine. Every stage runs; the exit status is non-zero if any failed.
+set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh" "$root/build"
+failed=()
 
-cd "$root/build"
-ctest -j"$(nproc)" --output-on-failure
+stage() {  # stage NAME COMMAND...
+    local name=$1
+    shift
+    echo "==== $name"
+    "$@" || failed+=("$name")
+}
+
+linux_suite() {
+    "$root/scripts/setup.sh" "$root/build" &&
+        (cd "$root/build" && ctest -j"$(nproc)" --output-on-failure -LE stress)
+}
+
+stage "linux" linux_suite
+stage "hardening" "$root/scripts/test-hardening.sh"
+stage "windows" "$root/scripts/test-windows.sh" "$root/build-windows"
+
+echo
+if [ "${#failed[@]}" -gt 0 ]; then
+    echo "FAILED stages: ${failed[*]}"
+    exit 1
+fi
+echo "all stages passed: linux, hardening, windows"

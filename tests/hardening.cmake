@@ -5,7 +5,7 @@ if(WIN32)
     return()
 endif()
 add_executable(bad_input_tests bad_input_test.cpp)
-target_link_libraries(bad_input_tests PRIVATE whisper_inf platform_dynlib GTest::gtest_main
+target_link_libraries(bad_input_tests PRIVATE whisper_inf platform_layer GTest::gtest_main
                                               project_warnings)
 target_include_directories(bad_input_tests SYSTEM PRIVATE "${WHISPER_ENGINE_DIR}/include")
 target_compile_definitions(bad_input_tests PRIVATE
