@@ -24,13 +24,6 @@ using namespace wav_builder;
 const std::string inf = "[whisper_inf] ";
 const std::string aio = "[audio_io] ";
 
-engine_double_script* loaded_double() {
-    engine_double_script* script = use_variant("complete");
-    stderr_capture quiet;
-    EXPECT_EQ(whisper_inf_load("model.bin"), 0);
-    return script;
-}
-
 // The lines one file transcription writes up to the engine run, for a file
 // the reader accepts.
 std::string accepted(const std::string& path, int frames, int rate, int channels, int samples) {
@@ -49,12 +42,6 @@ std::string refused(const std::string& path, const std::string& reader_message) 
 chunk with_size(chunk c, std::uint32_t size) {
     c.size = size;
     return c;
-}
-
-std::string take_document(char* document) {
-    std::string text = document != nullptr ? document : "(null)";
-    whisper_inf_free(document);
-    return text;
 }
 
 TEST(BadArguments, NullEmptyAndExtremeArgumentsToEveryExport) {

@@ -15,13 +15,6 @@ namespace {
 
 using namespace wav_builder;
 
-engine_double_script* bind_double(bool with_model) {
-    engine_double_script* script = use_variant("complete");
-    stderr_capture quiet;
-    EXPECT_EQ(whisper_inf_load(with_model ? "model.bin" : "refuse.bin"), with_model ? 0 : -1);
-    return script;
-}
-
 std::vector<std::int16_t> tone(int frames, int channels) {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(frames) * channels);
     for (std::size_t i = 0; i < samples.size(); ++i) {
@@ -74,7 +67,7 @@ TEST(TranscribeFile, EachWayToEndWritesItsMessagesInOrder) {
           "[whisper_inf] Transcribing 8000 samples (0.5 sec)...",
           "[whisper_inf] whisper_full() failed: -7"}},
     };
-    engine_double_script* script = bind_double(true);
+    engine_double_script* script = loaded_double();
     ASSERT_NE(script, nullptr);
     for (const pipeline_case& c : cases) {
         {
@@ -98,7 +91,7 @@ TEST(TranscribeFile, EachWayToEndWritesItsMessagesInOrder) {
 }
 
 TEST(TranscribeFile, MissingOrNullPathIsRefusedBeforeReading) {
-    ASSERT_NE(bind_double(true), nullptr);
+    ASSERT_NE(loaded_double(), nullptr);
     stderr_capture log;
     EXPECT_EQ(whisper_inf_transcribe(nullptr, "en", 0, 0), nullptr);
     EXPECT_EQ(whisper_inf_transcribe("no-such-file.wav", "en", 0, 0), nullptr);
@@ -108,7 +101,7 @@ TEST(TranscribeFile, MissingOrNullPathIsRefusedBeforeReading) {
 }
 
 TEST(TranscribeFile, EngineReceivesTheConvertedSamplesOfTheFile) {
-    engine_double_script* script = bind_double(true);
+    engine_double_script* script = loaded_double();
     ASSERT_NE(script, nullptr);
     const struct {
         int rate;

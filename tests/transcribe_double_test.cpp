@@ -13,20 +13,6 @@ namespace {
 
 const std::string log_prefix = "[whisper_inf] ";
 
-// Binds the complete double from the current directory and loads a model.
-engine_double_script* loaded_double() {
-    engine_double_script* script = use_variant("complete");
-    stderr_capture quiet;
-    EXPECT_EQ(whisper_inf_load("model.bin"), 0);
-    return script;
-}
-
-std::string take_document(char* document) {
-    std::string text = document != nullptr ? document : "(null)";
-    whisper_inf_free(document);
-    return text;
-}
-
 TEST(TranscribePcm, NoModelIsReportedBeforeAnythingElse) {
     engine_double_script* script = loaded_double();
     ASSERT_NE(script, nullptr);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "include/whisper_inf.h"
 #include "platform/dynlib.h"
 #include "tests/engine_double/engine_double.h"
 #include "tests/test_support.h"
@@ -30,4 +31,19 @@ inline engine_double_script* use_variant(const std::string& variant) {
         return nullptr;
     }
     return reinterpret_cast<engine_double_script_fn>(get)();
+}
+
+// Binds the complete double from the current directory and loads a model.
+inline engine_double_script* loaded_double() {
+    engine_double_script* script = use_variant("complete");
+    stderr_capture quiet;
+    EXPECT_EQ(whisper_inf_load("model.bin"), 0);
+    return script;
+}
+
+// The document's text, released through the library; "(null)" for none.
+inline std::string take_document(char* document) {
+    std::string text = document != nullptr ? document : "(null)";
+    whisper_inf_free(document);
+    return text;
 }
