@@ -9,6 +9,7 @@ build="$root/build"
 dist="$build/dist"
 
 mkdir -p "$build"
+echo "setting up: packages, engine, build (a few minutes the first time; log: build/setup.log)" >&2
 "$root/scripts/setup.sh" "$build" >"$build/setup.log" 2>&1 ||
     { tail -40 "$build/setup.log" >&2; exit 1; }
 cmake --install "$build" --prefix "$dist" >/dev/null
