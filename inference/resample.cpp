@@ -9,6 +9,9 @@
 namespace {
 
 constexpr int target_rate = 16000;
+// No audio is sampled this slowly, and below it a tiny file would ask for
+// gigabytes of output: at 1 Hz every frame becomes 16000 samples.
+constexpr int lowest_source_rate = 1000;
 
 // Frame i of the mono source: the sample itself for 0 or 1 channels, else the
 // channel mean summed in channel order in single precision. It is computed
@@ -49,6 +52,9 @@ float* alloc_floats(int n) {
 
 float* resample_to_16k_mono(const audio_buffer* in, int* out_count) {
     if (in == nullptr || in->samples == nullptr || in->n_samples <= 0 || out_count == nullptr) {
+        return nullptr;
+    }
+    if (in->sample_rate > 0 && in->sample_rate < lowest_source_rate) {
         return nullptr;
     }
     // The output length is frames * ratio truncated toward zero. It is unusable

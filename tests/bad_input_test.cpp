@@ -39,6 +39,13 @@ std::string refused(const std::string& path, const std::string& reader_message) 
     return reader + inf + "Failed to read WAV: " + path + "\n";
 }
 
+// A mono file of 65536 frames that the converter refuses for its rate.
+std::string too_slow(const std::string& path, int rate) {
+    const std::string shape = std::to_string(rate) + " Hz, 1 ch";
+    return aio + "Read " + path + ": 65536 frames, " + shape + "\n" + inf + "WAV: " + shape +
+           ", 65536 frames\n" + inf + "Failed to resample\n";
+}
+
 chunk with_size(chunk c, std::uint32_t size) {
     c.size = size;
     return c;
@@ -97,6 +104,7 @@ TEST(BadFiles, HostileHeadersGiveTheirMessagesAndNoOversizedAllocation) {
     const chunk fmt_mono = fmt_chunk(1, 16000);
     const chunk huge_data = with_size(data_chunk({1, 2}), 0xffffffff);
     const std::vector<std::int16_t> frame_of_65535(65535 * 2, 100);
+    const std::vector<std::int16_t> silence(65536, 0);
     struct hostile {
         const char* name;
         bytes file;
@@ -123,9 +131,15 @@ TEST(BadFiles, HostileHeadersGiveTheirMessagesAndNoOversizedAllocation) {
              return accepted(p, 2, 16000, 65535, 2) + inf + "Transcribing 2 samples (0.0 sec)...\n";
          },
          true},
-        {"rate 1", wav_file({fmt_chunk(1, 1), data_chunk({1, 2, 3})}),
+        // Below 1000 Hz a tiny file would ask for gigabytes: 128 KiB at 1 Hz is 4 GiB of output.
+        {"rate 1, 64 Ki frames", wav_file({fmt_chunk(1, 1), data_chunk(silence)}),
+         [](const std::string& p) { return too_slow(p, 1); }, false},
+        {"rate 999, 64 Ki frames", wav_file({fmt_chunk(1, 999), data_chunk(silence)}),
+         [](const std::string& p) { return too_slow(p, 999); }, false},
+        {"rate 1000, 64 Ki frames", wav_file({fmt_chunk(1, 1000), data_chunk(silence)}),
          [](const std::string& p) {
-             return accepted(p, 3, 1, 1, 48000) + inf + "Transcribing 48000 samples (3.0 sec)...\n";
+             return accepted(p, 65536, 1000, 1, 1048576) + inf +
+                    "Transcribing 1048576 samples (65.5 sec)...\n";
          },
          true},
         {"rate 0xFFFFFFFF reads as -1", wav_file({fmt_chunk(1, 0xffffffff), data_chunk({1, 2})}),

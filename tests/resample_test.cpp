@@ -26,6 +26,16 @@ struct input {
     }
 };
 
+// At 1000 Hz each frame spreads over 16 outputs: from 0 to 1 in sixteenths,
+// then the last frame held.
+std::vector<float> ramp_in_sixteenths() {
+    std::vector<float> v(32, 1.0f);
+    for (int i = 0; i < 16; ++i) {
+        v[i] = static_cast<float>(i) / 16.0f;
+    }
+    return v;
+}
+
 std::vector<float> reference(const input& in) {
     const audio_buffer b = in.view();
     return reference_to_16k_mono(b.samples, b.n_frames, b.channels, b.sample_rate);
@@ -68,7 +78,7 @@ struct conversion {
 TEST(Resample, MatchesThePlainComputationBitForBitAndLeavesInputAlone) {
     std::uint32_t seed = 1;
     for (const int channels : {1, 2, 3, 6}) {
-        for (const int rate : {8000, 11025, 16000, 22050, 44100, 48000}) {
+        for (const int rate : {1000, 8000, 11025, 16000, 22050, 44100, 48000}) {
             SCOPED_TRACE(std::to_string(channels) + " ch at " + std::to_string(rate) + " Hz");
             const input in{noise(997 * channels, seed++), rate, channels};
             const std::vector<float> before = in.samples;
@@ -103,6 +113,7 @@ TEST(Resample, SmallCasesGiveTheExpectedSamples) {
         {"1 sample in stereo at 44.1 kHz", {{0.5f}, 44100, 2}, {}},
         {"1 frame at 44.1 kHz", {{0.5f}, 44100, 1}, {}},
         {"rate read negative from 2^31", {{0.5f}, INT_MIN, 1}, {}},
+        {"1000 Hz, the lowest rate taken", {{0.0f, 1.0f}, 1000, 1}, ramp_in_sixteenths()},
     };
     for (const small& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,6 +147,9 @@ TEST(Resample, UnusableInputOrLengthFailsSilentlyAndLeavesCountAlone) {
         {"rate 0 and 0 frames", {&one, 1, 0, 2, 0}},
         {"negative rate", {&one, 1, -16000, 1, 1}},
         {"negative frames", {&one, 1, 16000, 1, -1}},
+        {"1 Hz", {&one, 1, 1, 1, 1}},
+        {"999 Hz", {&one, 1, 999, 1, 1}},
+        {"1 Hz and 0 frames", {&one, 1, 1, 2, 0}},
         {"length beyond int", {const_cast<float*>(many.data()), 134218, 1, 1, 134218}},
     };
     for (const refused& c : cases) {
