@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "include/whisper_inf.h"
-#include "tests/json_check.h"
+#include "tests/json_document.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -26,23 +26,19 @@ struct segment {
     std::string text;
 };
 
-// Parses a result document strictly and returns its language and segments.
+// Parses a result document strictly and returns its language and segments. A
+// missing member throws, which fails the calling test.
 bool read_document(const char* document, std::string& language, std::vector<segment>& segments) {
-    json_check::value root;
-    if (document == nullptr || !json_check::parse(document, root)) {
+    const nlohmann::json root = json_document::parse(document != nullptr ? document : "");
+    if (root.is_discarded()) {
         return false;
     }
-    const json_check::value* result = root.member("result");
-    const json_check::value* list = root.member("transcription");
-    if (result == nullptr || list == nullptr || result->member("language") == nullptr) {
-        return false;
-    }
-    language = result->member("language")->text;
+    language = root.at("result").at("language").get<std::string>();
     segments.clear();
-    for (const json_check::value& item : list->items) {
-        const json_check::value* offsets = item.member("offsets");
-        segments.push_back({offsets->member("from")->number_value,
-                            offsets->member("to")->number_value, item.member("text")->text});
+    for (const nlohmann::json& item : root.at("transcription")) {
+        const nlohmann::json& offsets = item.at("offsets");
+        segments.push_back({offsets.at("from").get<double>(), offsets.at("to").get<double>(),
+                            item.at("text").get<std::string>()});
     }
     return true;
 }
@@ -97,7 +93,7 @@ TEST_F(RealEngine, ModelTheEngineRefusesLeavesNoModelAndAReloadRecovers) {
     stderr_capture quiet;
     ASSERT_EQ(whisper_inf_load(TEST_MODEL_PATH), 0);
     char* document = whisper_inf_transcribe_pcm(samples.data(), 48000, "en", 1, 5);
-    EXPECT_TRUE(document != nullptr && json_check::is_valid(document));
+    EXPECT_TRUE(document != nullptr && json_document::is_valid(document));
     whisper_inf_free(document);
 }
 

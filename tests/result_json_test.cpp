@@ -7,7 +7,7 @@
 
 #include "inference/json_text.h"
 #include "inference/result_json.h"
-#include "tests/json_check.h"
+#include "tests/json_document.h"
 
 namespace {
 
@@ -121,11 +121,28 @@ TEST(ResultDocument, CharacterSplitAcrossSegmentsIsWrittenWhereItBegins) {
     for (const auto& c : cases) {
         const std::string document = document_for(c.run);
         std::vector<std::string> texts;
-        ASSERT_TRUE(json_check::segment_texts(document, texts)) << document;
+        ASSERT_TRUE(json_document::segment_texts(document, texts)) << document;
         ASSERT_EQ(texts.size(), c.written.size()) << document;
         for (std::size_t i = 0; i < texts.size(); ++i) {
             EXPECT_EQ(texts[i], c.written[i]) << document;
         }
+    }
+}
+
+// The parser the checks below rely on must itself refuse what no document may hold.
+TEST(StrictParser, RefusesIllFormedUtf8RawControlBytesAndTruncation) {
+    const struct {
+        const char* name;
+        std::string text;
+        bool valid;
+    } cases[] = {
+        {"well-formed", "{\"text\": \" caf\xC3\xA9 \\u0001\"}", true},
+        {"invalid UTF-8 byte", "{\"text\": \" caf\xFF\"}", false},
+        {"raw control byte", "{\"text\": \"a\x01\"}", false},
+        {"truncated", "{\"text\": \" caf\"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(json_document::is_valid(c.text), c.valid) << c.name;
     }
 }
 
@@ -143,7 +160,7 @@ TEST(ResultDocument, LanguageIsEscapedLikeText) {
         const std::string document = document_for({}, c.language);
         EXPECT_EQ(document, std::string("{\n  \"result\": {\"language\": \"") + c.written +
                                 "\"},\n  \"transcription\": [\n" + footer);
-        EXPECT_TRUE(json_check::is_valid(document)) << document;
+        EXPECT_TRUE(json_document::is_valid(document)) << document;
     }
 }
 
@@ -156,9 +173,9 @@ TEST(ResultDocument, WorstCaseTextsStillGiveCompleteValidDocuments) {
     }
     const std::string document =
         document_for({{0, 1, controls.c_str()}, {1, 2, invalid.c_str()}, {2, 3, mixed.c_str()}});
-    EXPECT_TRUE(json_check::is_valid(document));
+    EXPECT_TRUE(json_document::is_valid(document));
     std::vector<std::string> texts;
-    ASSERT_TRUE(json_check::segment_texts(document, texts));
+    ASSERT_TRUE(json_document::segment_texts(document, texts));
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0], std::string(3000, '\x01'));
     EXPECT_EQ(texts[1].size(), 3000u * 3);
