@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "platform/compiler.h"
 #include "platform/dynlib.h"
 
 // Every message of the inference front is one line on standard error.
@@ -31,14 +32,13 @@
 
 // The engine marks whisper_init_from_file deprecated; taking its type is not a
 // use of it, and the engine version is pinned.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+ALLOW_DEPRECATED_BEGIN
 struct whisper_api {
 #define WHISPER_API_SLOT(name) decltype(&::name) name;
     WHISPER_API_ENTRIES(WHISPER_API_SLOT)
 #undef WHISPER_API_SLOT
 };
-#pragma GCC diagnostic pop
+ALLOW_DEPRECATED_END
 
 struct module_state {
     dynlib library;         // handle null until a binding succeeds

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "inference/json_text.h"
+#include "platform/compiler.h"
 
 namespace {
 
@@ -17,8 +18,7 @@ struct document_writer {
     std::size_t length;
 };
 
-__attribute__((format(printf, 2, 3))) void write_format(document_writer& out, const char* format,
-                                                        ...) {
+PRINTF_FORMAT(2, 3) void write_format(document_writer& out, const char* format, ...) {
     va_list args;
     va_start(args, format);
     char* at = out.buffer != nullptr ? out.buffer + out.length : nullptr;
