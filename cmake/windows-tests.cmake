@@ -26,3 +26,59 @@ add_test(NAME exports COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/check_pe_dll.sh" expo
                               "$<TARGET_FILE:whisper_inf>" ${public_exports})
 add_test(NAME imports COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/check_pe_dll.sh" imports "${CMAKE_OBJDUMP}"
                               "$<TARGET_FILE:whisper_inf>" KERNEL32.dll msvcrt.dll "api-ms-win-crt-*.dll")
+
+# Hosts that keep the library in a folder of their own, neither the program's
+# nor the current directory, with the engine beside the library:
+#   host/             the host alone
+#   host-and-engine/  the host with the complete double beside it
+#   <library_folder>/ the library and the complete double, in a folder whose
+#                     name the ANSI code page can't hold
+#   real/             the library and the real engine with its ggml DLLs
+#   other/            the library and a double of another version, which is
+#                     refused if it is ever bound
+add_executable(elsewhere_host elsewhere_host.cpp)
+target_link_libraries(elsewhere_host PRIVATE platform_layer project_warnings)
+target_link_options(elsewhere_host PRIVATE -municode)
+set(elsewhere "${CMAKE_CURRENT_BINARY_DIR}/elsewhere")
+set(library_folder "bibliothèque ライブラリ")
+file(GLOB real_engine_dlls "${WHISPER_ENGINE_DIR}/lib/*.dll")
+set(library_file "$<TARGET_FILE:whisper_inf>")
+add_custom_target(elsewhere_layout ALL
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${elsewhere}/host" "${elsewhere}/host-and-engine"
+            "${elsewhere}/${library_folder}" "${elsewhere}/real" "${elsewhere}/other"
+    COMMAND "${CMAKE_COMMAND}" -E copy_if_different "$<TARGET_FILE:elsewhere_host>" "${elsewhere}/host"
+    COMMAND "${CMAKE_COMMAND}" -E copy_if_different "$<TARGET_FILE:elsewhere_host>"
+            "$<TARGET_FILE:engine_double_complete>" "${elsewhere}/host-and-engine"
+    COMMAND "${CMAKE_COMMAND}" -E copy_if_different "${library_file}"
+            "$<TARGET_FILE:engine_double_complete>" "${elsewhere}/${library_folder}"
+    COMMAND "${CMAKE_COMMAND}" -E copy_if_different "${library_file}" ${real_engine_dlls} "${elsewhere}/real"
+    COMMAND "${CMAKE_COMMAND}" -E copy_if_different "${library_file}"
+            "$<TARGET_FILE:engine_double_version_other>" "${elsewhere}/other"
+    VERBATIM)
+add_dependencies(elsewhere_layout elsewhere_host whisper_inf engine_double_complete
+                 engine_double_version_other)
+
+set(library_name "$<TARGET_FILE_NAME:whisper_inf>")
+set(bound_beside_library "\\] Loaded: [A-Z]:\\\\[^\n]*\\\\")
+set(bound "\n\\[whisper_inf\\] Library loaded successfully")
+add_test(NAME Elsewhere.EngineBesideTheLibraryIsBoundByItsFullPath
+    COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} "${elsewhere}/host/elsewhere_host.exe"
+            "${elsewhere}/${library_folder}/${library_name}" model.bin
+    WORKING_DIRECTORY "${elsewhere}")
+set_tests_properties(Elsewhere.EngineBesideTheLibraryIsBoundByItsFullPath PROPERTIES
+    ENVIRONMENT "LC_ALL=C.UTF-8"
+    PASS_REGULAR_EXPRESSION "${bound_beside_library}${library_folder}\\\\whisper\\.dll${bound}")
+add_test(NAME Elsewhere.RealEngineBesideTheLibraryTranscribes
+    COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} "${elsewhere}/host/elsewhere_host.exe"
+            "${elsewhere}/real/${library_name}" "${test_model}" "${PROJECT_SOURCE_DIR}/samples/hello.wav"
+    WORKING_DIRECTORY "${elsewhere}")
+set_tests_properties(Elsewhere.RealEngineBesideTheLibraryTranscribes PROPERTIES
+    FIXTURES_REQUIRED test_model LABELS real_engine
+    PASS_REGULAR_EXPRESSION
+        "${bound_beside_library}real\\\\whisper\\.dll${bound}.*\"text\": \" tiny test\".*\"text\": \" model\"")
+add_test(NAME Elsewhere.EngineBesideTheProgramStillComesFirst
+    COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} "${elsewhere}/host-and-engine/elsewhere_host.exe"
+            "${elsewhere}/other/${library_name}" model.bin
+    WORKING_DIRECTORY "${elsewhere}")
+set_tests_properties(Elsewhere.EngineBesideTheProgramStillComesFirst PROPERTIES
+    PASS_REGULAR_EXPRESSION "\\] Loaded: whisper\\.dll${bound}")

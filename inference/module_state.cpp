@@ -33,9 +33,11 @@ const char* bind_entries(dynlib& library, whisper_api& api) {
 }
 
 int open_engine_library(dynlib& library) {
-    for (const char* name : engine_library_names) {
-        if (dynlib_open(name, &library) == 0) {
-            INF_LOG("Loaded: %s\n", name);
+    const char* names[max_engine_candidates];
+    const int count = engine_library_candidates(names);
+    for (int i = 0; i < count; ++i) {
+        if (dynlib_open(names[i], &library) == 0) {
+            INF_LOG("Loaded: %s\n", names[i]);
             return 0;
         }
     }

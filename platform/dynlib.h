@@ -9,8 +9,7 @@ struct dynlib {
     char error[256];   // the platform's reason for the last failure
 };
 
-// Engine library names, tried in order: first through the platform's own
-// search (which includes an engine placed next to this library), then the
+// Engine library names: first through the platform's own search, then the
 // copy in the current directory.
 #if defined(_WIN32)
 inline constexpr const char* engine_library_names[] = {"whisper.dll", ".\\whisper.dll"};
@@ -20,7 +19,17 @@ inline constexpr const char* engine_library_names[] = {"libwhisper.dylib", "./li
 inline constexpr const char* engine_library_names[] = {"libwhisper.so", "./libwhisper.so"};
 #endif
 
-// Loads the library `filename`. Returns 0, or -1 with lib->error filled in.
+// Every candidate tried to bind the engine, in order: the names above, then,
+// where the platform's search does not look beside this library (Windows;
+// elsewhere its run path does), the engine's full path in this library's own
+// folder. Fills `names` with UTF-8 strings, valid until the next call, and
+// returns how many there are.
+inline constexpr int max_engine_candidates = 3;
+int engine_library_candidates(const char* (&names)[max_engine_candidates]);
+
+// Loads the library `filename` (UTF-8). On Windows a full path also has its
+// own folder searched for the library's dependencies. Returns 0, or -1 with
+// lib->error filled in.
 int dynlib_open(const char* filename, dynlib* lib);
 
 // Releases the library; lib->handle becomes null.

@@ -13,6 +13,14 @@ void save_error(dynlib* lib) {
 
 }  // namespace
 
+// The library's run path is $ORIGIN (@loader_path on macOS), so the search by
+// name already finds an engine placed beside it.
+int engine_library_candidates(const char* (&names)[max_engine_candidates]) {
+    names[0] = engine_library_names[0];
+    names[1] = engine_library_names[1];
+    return 2;
+}
+
 int dynlib_open(const char* filename, dynlib* lib) {
     dlerror();
     lib->error[0] = '\0';

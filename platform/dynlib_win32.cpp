@@ -3,8 +3,16 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace {
+
+struct heap_free {
+    void operator()(void* p) const { std::free(p); }
+};
+using wide_string = std::unique_ptr<wchar_t[], heap_free>;
 
 void save_error(dynlib* lib) {
     const DWORD code = GetLastError();
@@ -21,11 +29,100 @@ void save_error(dynlib* lib) {
     }
 }
 
+// UTF-8 to UTF-16, or null for text that is not UTF-8.
+wide_string to_wide(const char* text) {
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    wide_string wide(n > 0 ? static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * n)) : nullptr);
+    if (wide != nullptr && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.get(), n) != n) {
+        wide.reset();
+    }
+    return wide;
+}
+
+// "C:\..." or "\\server\...": a path that names one file wherever we run.
+bool is_full_path(const char* p) {
+    const bool drive = ((p[0] | 0x20) >= 'a' && (p[0] | 0x20) <= 'z') && p[1] == ':' &&
+                       (p[2] == '\\' || p[2] == '/');
+    return drive || (p[0] == '\\' && p[1] == '\\');
+}
+
+// A full path is loaded with its own folder searched for its dependencies
+// (the engine's ggml DLLs), whatever the host did to its DLL search. Systems
+// without these flags refuse them as an invalid parameter; the older flag
+// then does the same, except in processes that called
+// SetDefaultDllDirectories, which is why it is only the fallback.
+HMODULE load_library(const wchar_t* name, bool full_path) {
+    if (!full_path) {
+        return LoadLibraryExW(name, nullptr, 0);
+    }
+    HMODULE module =
+        LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
+        module = LoadLibraryExW(name, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+    return module;
+}
+
+// The engine's full path beside the module that holds this code, in UTF-8.
+// Long paths take up to 32767 UTF-16 units, and a unit at most 3 UTF-8 bytes.
+constexpr DWORD longest_path = 32768;
+char engine_beside_library[3 * longest_path];
+
+bool find_engine_beside_library() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&engine_beside_library), &self)) {
+        return false;
+    }
+    const wide_string path(static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * longest_path)));
+    if (path == nullptr) {
+        return false;
+    }
+    const DWORD length = GetModuleFileNameW(self, path.get(), longest_path);
+    if (length == 0 || length >= longest_path) {
+        return false;  // failed, or cut short
+    }
+    DWORD folder_end = length;
+    while (folder_end > 0 && path[folder_end - 1] != L'\\') {
+        --folder_end;
+    }
+    const char* engine = engine_library_names[0];
+    const std::size_t engine_length = std::strlen(engine);
+    if (folder_end == 0 || folder_end + engine_length >= longest_path) {
+        return false;
+    }
+    for (std::size_t i = 0; i <= engine_length; ++i) {  // with its NUL
+        path[folder_end + i] = static_cast<wchar_t>(engine[i]);
+    }
+    return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path.get(), -1, engine_beside_library,
+                               sizeof engine_beside_library, nullptr, nullptr) > 0;
+}
+
 }  // namespace
+
+// Windows looks for a DLL beside the host's .exe, not beside the DLL that asks
+// for it; hosts often keep us in a folder of our own (.NET's
+// runtimes/win-x64/native, a Python package, a plugin folder).
+int engine_library_candidates(const char* (&names)[max_engine_candidates]) {
+    names[0] = engine_library_names[0];
+    names[1] = engine_library_names[1];
+    if (!find_engine_beside_library()) {
+        return 2;
+    }
+    names[2] = engine_beside_library;
+    return 3;
+}
 
 int dynlib_open(const char* filename, dynlib* lib) {
     lib->error[0] = '\0';
-    lib->handle = reinterpret_cast<void*>(LoadLibraryA(filename));
+    lib->handle = nullptr;
+    const wide_string name = to_wide(filename);
+    if (name == nullptr) {
+        std::snprintf(lib->error, sizeof lib->error, "not a UTF-8 file name");
+        return -1;
+    }
+    lib->handle = reinterpret_cast<void*>(load_library(name.get(), is_full_path(filename)));
     if (lib->handle == nullptr) {
         save_error(lib);
         return -1;
