@@ -5,12 +5,6 @@ if(WIN32 OR WHISPER_INF_SANITIZE)
     return()
 endif()
 
-# A test that says why it can't run, and that CTest counts as skipped.
-function(add_skipped_test name reason)
-    add_test(NAME ${name} COMMAND "${CMAKE_COMMAND}" -E echo "skipped: ${reason}")
-    set_tests_properties(${name} PROPERTIES SKIP_REGULAR_EXPRESSION "skipped: ")
-endfunction()
-
 # The wheel, built and installed into a fresh virtual environment.
 add_test(NAME python_package
          COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/python_wheel_test.sh" "${CMAKE_BINARY_DIR}"
@@ -24,7 +18,10 @@ set_tests_properties(python_package PROPERTIES
 find_program(MCS_EXECUTABLE mcs)
 find_program(MONO_EXECUTABLE mono)
 if(NOT MCS_EXECUTABLE OR NOT MONO_EXECUTABLE)
-    add_skipped_test(csharp_binding "Mono's mcs and mono are not installed (scripts/setup.sh installs them)")
+    # Counted as skipped, with the reason.
+    add_test(NAME csharp_binding COMMAND "${CMAKE_COMMAND}" -E echo
+             "skipped: Mono's mcs and mono are not installed (scripts/setup.sh installs them)")
+    set_tests_properties(csharp_binding PROPERTIES SKIP_REGULAR_EXPRESSION "skipped: ")
     return()
 endif()
 set(csharp_example "${CMAKE_CURRENT_BINARY_DIR}/csharp/Example.exe")
