@@ -37,6 +37,8 @@ class Error(Exception):
 
 @dataclass(frozen=True)
 class Segment:
+    """One recognised stretch of speech, in milliseconds from the start."""
+
     start_ms: int
     end_ms: int
     text: str
@@ -190,7 +192,7 @@ def transcribe(
         return _take_document(library, document, f"transcribing {os.fsdecode(wav_path)} failed")
 
 
-def _c_floats(samples: Union[Iterable[float], memoryview]) -> ctypes.Array:
+def _c_floats(samples: Union[Iterable[float], memoryview]) -> ctypes.Array[ctypes.c_float]:
     """The samples as a C float array: a float32 buffer in place, else a copy."""
     try:
         view = memoryview(samples)  # type: ignore[arg-type]
