@@ -12,6 +12,10 @@ build=$(realpath -m "${1:-$root/build}")
 . "$root/scripts/lib/packages.sh"
 ensure_packages build-essential cmake pkg-config git ca-certificates openssl python3 \
     googletest libgtest-dev nlohmann-json3-dev
+# The Python package's and the C# binding's tests; without these they are skipped.
+ensure_packages python3-venv python3-pip python3-setuptools python3-wheel python3-pytest binutils \
+    mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil ||
+    echo "setup: the Python package and C# binding tests will be skipped" >&2
 # npm fetches the engine's source; it may come from elsewhere than Debian.
 command -v npm >/dev/null || ensure_packages npm
 

@@ -92,8 +92,10 @@ class CommandLineHost(unittest.TestCase):
 
 
 class PythonExample(unittest.TestCase):
-    def test_transcribes_the_sample_and_frees_through_the_library(self):
-        result = run([sys.executable, ENV["EXAMPLE"], ENV["LIBRARY"], ENV["MODEL"], ENV["SAMPLE"]])
+    def test_transcribes_the_sample_through_the_package(self):
+        package = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "bindings", "python")
+        result = run([sys.executable, ENV["EXAMPLE"], ENV["MODEL"], ENV["SAMPLE"]], extra_env={
+            "PYTHONPATH": package, "PYTHONDONTWRITEBYTECODE": "1", "WHISPER_INF_LIBRARY": ENV["LIBRARY"]})
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(result.stdout.splitlines(),
                          ["language: en", "[      0 ->    1000 ms] tiny test", "[   1200 ->    2000 ms] model"])
