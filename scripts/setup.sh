@@ -11,7 +11,7 @@ build=$(realpath -m "${1:-$root/build}")
 # shellcheck source=lib/packages.sh
 . "$root/scripts/lib/packages.sh"
 ensure_packages build-essential cmake pkg-config git ca-certificates openssl python3 \
-    googletest libgtest-dev
+    googletest libgtest-dev nlohmann-json3-dev
 # npm fetches the engine's source; it may come from elsewhere than Debian.
 command -v npm >/dev/null || ensure_packages npm
 
