@@ -45,6 +45,9 @@ class CommandLineHost(unittest.TestCase):
             (["-m", ENV["MODEL"], "--max-len", "-1", "x.wav"], {}, "--max-len takes a whole number"),
             (["-m", ENV["MODEL"], "--speed", "x.wav"], {}, "unknown option --speed"),
             (["-m"], {}, "missing value for -m"),
+            (["-m", ENV["MODEL"], "-t", "4", "x.wav"], {}, "the thread count is fixed at 4"),
+            (["-m", ENV["MODEL"], "-of", "x", "a.wav", "b.wav"], {}, "--output-file names the output of one"),
+            (["-m", ENV["MODEL"], "-oxyz", "x.wav"], {}, "unknown option -oxyz"),
         ]
         for args, env, problem in cases:
             with self.subTest(args=args):
