@@ -18,8 +18,9 @@ command -v dpkg-query >/dev/null && command -v apt-get >/dev/null ||
     skip "not a Debian system: the cross tools come from Debian's mingw-w64 and wine packages"
 # shellcheck source=lib/packages.sh
 . "$root/scripts/lib/packages.sh"
-ensure_packages cmake make ca-certificates openssl googletest g++-mingw-w64-x86-64-posix \
-    wine wine64 nlohmann-json3-dev || skip "the cross tools above can't be installed"
+ensure_packages cmake make ca-certificates openssl googletest nlohmann-json3-dev \
+    g++-mingw-w64-x86-64-posix wine wine64 \
+    || skip "the cross tools above can't be installed"
 command -v npm >/dev/null || ensure_packages npm || skip "npm can't be installed"
 
 # The engine's DLLs are cached in the build folder: a second run reuses them.
