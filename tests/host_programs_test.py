@@ -77,6 +77,10 @@ class CommandLineHost(unittest.TestCase):
         self.assertEqual(len(documents(mixed.stdout)), 1)
         self.assertIn("[whisper_inf] Failed to read WAV: missing.wav", mixed.stderr)
 
+        unwritten = run(["sh", "-c", '"$0" -m "$1" "$2" >/dev/full', ENV["CLI"], ENV["MODEL"], ENV["SAMPLE"]])
+        self.assertEqual(unwritten.returncode, 1)
+        self.assertIn("whisper-inf: can't write to standard output: ", unwritten.stderr)
+
     def test_unloadable_engine_is_explained_with_the_platforms_reason(self):
         with tempfile.TemporaryDirectory() as empty:
             result = run([ENV["CLI"], "-m", ENV["MODEL"], ENV["SAMPLE"]], engine=False, cwd=empty)

@@ -1,9 +1,11 @@
 // whisper-inf: transcribes WAV files through the library, as any host would,
 // and prints each JSON document on standard output or writes the formats
 // asked for to files. The library's own diagnostics stay on standard error.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -52,8 +54,10 @@ long transcribe_one(const options& opts, const char* file) {
         return -1;
     }
     if (opts.formats.empty()) {
-        std::fputs(document.get(), stdout);
-        std::fflush(stdout);
+        if (std::fputs(document.get(), stdout) == EOF || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "whisper-inf: can't write to standard output: %s\n", std::strerror(errno));
+            return -1;
+        }
         return static_cast<long>(segments.size());
     }
     bool written = true;
