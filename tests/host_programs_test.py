@@ -45,6 +45,9 @@ class CommandLineHost(unittest.TestCase):
             (["-m", ENV["MODEL"], "--max-len", "-1", "x.wav"], {}, "--max-len takes a whole number"),
             (["-m", ENV["MODEL"], "--speed", "x.wav"], {}, "unknown option --speed"),
             (["-m"], {}, "missing value for -m"),
+            (["-m", ENV["MODEL"], "-t", "4", "x.wav"], {}, "the thread count is fixed at 4"),
+            (["-m", ENV["MODEL"], "-of", "x", "a.wav", "b.wav"], {}, "--output-file names the output of one"),
+            (["-m", ENV["MODEL"], "-oxyz", "x.wav"], {}, "unknown option -oxyz"),
         ]
         for args, env, problem in cases:
             with self.subTest(args=args):
@@ -73,6 +76,10 @@ class CommandLineHost(unittest.TestCase):
         self.assertEqual(mixed.returncode, 1)
         self.assertEqual(len(documents(mixed.stdout)), 1)
         self.assertIn("[whisper_inf] Failed to read WAV: missing.wav", mixed.stderr)
+
+        unwritten = run(["sh", "-c", '"$0" -m "$1" "$2" >/dev/full', ENV["CLI"], ENV["MODEL"], ENV["SAMPLE"]])
+        self.assertEqual(unwritten.returncode, 1)
+        self.assertIn("whisper-inf: can't write to standard output: ", unwritten.stderr)
 
     def test_unloadable_engine_is_explained_with_the_platforms_reason(self):
         with tempfile.TemporaryDirectory() as empty:

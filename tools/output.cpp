@@ -1,0 +1,64 @@
+#include "tools/output.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/host_io.h"
+
+std::string output_path(const char* input, const char* base, output_format format) {
+    return std::string(base != nullptr ? base : input) + '.' + std::string(extension_of(format));
+}
+
+bool write_whole_file(const std::string& path, std::string_view contents) {
+    const std::string temporary = path + ".tmp" + std::to_string(process_id());
+    // Binary: the formats' line ends are "\n" on every platform.
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    bool written = file != nullptr && std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
+    int error = errno;
+    if (file != nullptr && std::fclose(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written && file_replace(temporary.c_str(), path.c_str()) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        std::remove(temporary.c_str());
+        std::fprintf(stderr, "whisper-inf: can't write %s: %s\n", path.c_str(), std::strerror(error));
+    }
+    return written;
+}
+
+held_stderr::held_stderr(bool active) {
+    if (!active) {
+        return;
+    }
+    std::fflush(stderr);
+    held_ = fd_temporary();
+    saved_ = held_ >= 0 ? fd_duplicate(2) : -1;
+    if (saved_ < 0 || fd_redirect(held_, 2) < 0) {
+        // Not held: the messages are shown as they come.
+        release(false);
+    }
+}
+
+void held_stderr::release(bool show) {
+    if (saved_ >= 0) {
+        std::fflush(stderr);
+        fd_redirect(saved_, 2);
+        fd_close(saved_);
+        saved_ = -1;
+        if (show && fd_rewind(held_) == 0) {
+            char chunk[4096];
+            for (long n; (n = fd_read(held_, chunk, sizeof chunk)) > 0;) {
+                std::fwrite(chunk, 1, static_cast<std::size_t>(n), stderr);
+            }
+        }
+    }
+    if (held_ >= 0) {
+        fd_close(held_);
+        held_ = -1;
+    }
+}
