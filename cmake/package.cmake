@@ -32,7 +32,7 @@ if(WHISPER_INF_INSTALL_ENGINE)
                 FILES_MATCHING PATTERN "*.dll")
     else()
         install(DIRECTORY "${WHISPER_ENGINE_DIR}/lib/" DESTINATION ${CMAKE_INSTALL_LIBDIR}
-                FILES_MATCHING PATTERN "*${CMAKE_SHARED_LIBRARY_SUFFIX}*")
+                USE_SOURCE_PERMISSIONS FILES_MATCHING PATTERN "*${CMAKE_SHARED_LIBRARY_SUFFIX}*")
     endif()
     # Shipping the engine's binaries means shipping its licence texts, which
     # provisioning keeps in the engine's prefix.

@@ -101,6 +101,8 @@ if [ -n "$windows" ]; then
     cp -a "$work/build/bin/"ggml*.dll "$prefix/lib/"
     # mingw names it libwhisper.dll; hosts look for whisper.dll.
     cp -a "$work/build/bin/libwhisper.dll" "$prefix/lib/whisper.dll"
+    # The runtime archives linked into each DLL bring their debug sections.
+    x86_64-w64-mingw32-strip --strip-unneeded "$prefix/lib/"*.dll
 else
     cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
     cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
