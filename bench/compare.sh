@@ -30,6 +30,12 @@ cmake --build "$build" -j"$(nproc)" --target bench_micro bench_convert_only benc
     >>"$build/setup.log" 2>&1 || { tail -30 "$build/setup.log" >&2; exit 1; }
 
 engine="$root/build/engine"
+# The same engine built for this machine's CPU, to tell what the portable
+# baseline of the provisioned one costs.
+native="$build/engine-native"
+echo "provisioning the engine for this CPU in $native"
+ENGINE_CPU=native "$root/scripts/provision-engine.sh" "$native" >>"$build/setup.log" 2>&1 ||
+    { tail -30 "$build/setup.log" >&2; exit 1; }
 cli="$engine/bin/whisper-cli"
 host="$build/whisper-inf"
 convert="$build/bench-convert-only"
@@ -82,6 +88,7 @@ sox_convert() { "${wrap[@]}" sox "$1" -t f32 -r 16000 -c 1 -; }
 # print them.
 cli_e2e() { "${wrap[@]}" "$cli" -m "$model" -t "$threads" -bs 1 -f "$1"; }
 ours_e2e() { "${wrap[@]}" "$host" -m "$model" "$1"; }
+ours_native_e2e() { LD_LIBRARY_PATH="$native/lib" ours_e2e "$1"; }
 two_step_e2e() {
     ffmpeg -nostdin -v error -y -i "$1" -ar 16000 -ac 1 -c:a pcm_s16le "$data/two-step.wav" &&
         cli_e2e "$data/two-step.wav"
@@ -179,6 +186,7 @@ measure_times "$runs" \
 echo "end to end on the 10-minute file, $e2e_runs runs"
 measure_times "$e2e_runs" \
     "e2e_ours:ours_e2e '$wav10'" \
+    "e2e_native:ours_native_e2e '$wav10'" \
     "e2e_cli:cli_e2e '$wav10'" \
     "e2e_two_step:two_step_e2e '$wav10'"
 segments_ours=$(ours_e2e "$wav10" 2>/dev/null | grep -c '"offsets"' || true)

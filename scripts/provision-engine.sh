@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Fetches the pinned engine source from the npm registry, builds its shared
-# libraries (CPU only) and installs them with their headers into one prefix.
-# A second run with the same prefix does nothing.
+# libraries (CPU only) and installs them with their headers and licence texts
+# into one prefix. A second run with the same prefix and the same build
+# configuration does nothing; a changed configuration builds anew.
 #
 #   scripts/provision-engine.sh [--windows] [PREFIX]     (default: build/engine)
 #
 # --windows cross-builds the engine's DLLs for 64-bit Windows with mingw-w64
 # instead; they go into PREFIX/lib like the shared libraries.
+#
+# The engine's CPU code is built for x86-64-v3 (AVX2, FMA, F16C, BMI2: every
+# x86-64 CPU since about 2015), so what is built here runs on users' machines
+# too. ENGINE_CPU=native builds for this machine's CPU instead (the benchmarks
+# compare the two); such an engine must not be shipped.
 set -euo pipefail
 
 readonly ENGINE_VERSION=1.9.1
@@ -22,7 +28,31 @@ fi
 prefix=$(realpath -m "${1:-$root/build/engine}")
 stamp="$prefix/.provisioned-$ENGINE_VERSION"
 
-if [ -f "$stamp" ]; then
+# Backends stay linked in: ggml's dynamic backend loading searches the folder
+# of the executable and the current one, which in a host's process are not
+# where the engine is.
+case "${ENGINE_CPU:-x86-64-v3}" in
+x86-64-v3)
+    cpu_args=(-DGGML_NATIVE=OFF -DGGML_SSE42=ON -DGGML_AVX=ON -DGGML_AVX2=ON -DGGML_BMI2=ON
+        -DGGML_FMA=ON -DGGML_F16C=ON -DGGML_AVX_VNNI=OFF -DGGML_AVX512=OFF) ;;
+native) cpu_args=(-DGGML_NATIVE=ON) ;;
+*) echo "ENGINE_CPU must be x86-64-v3 or native, not $ENGINE_CPU" >&2; exit 1 ;;
+esac
+cpu_args+=(-DGGML_BACKEND_DL=OFF -DGGML_CPU_ALL_VARIANTS=OFF)
+
+targets=(whisper whisper-cli)
+# mingw-w64 10 lacks the thread power-throttling API that ggml uses from
+# Windows 8 (0x0602) on, and OpenMP would be one more DLL to ship.
+windows_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+    -DCMAKE_C_FLAGS=-D_WIN32_WINNT=0x0601 -DCMAKE_CXX_FLAGS=-D_WIN32_WINNT=0x0601
+    -DGGML_OPENMP=OFF)
+[ -z "$windows" ] || targets=(whisper)
+
+# The stamp holds the configuration it was built with (paths relative to the
+# checkout), so a changed flag set is never served a stale engine.
+configuration="$NPM_PACKAGE targets=${targets[*]} ${cpu_args[*]}${windows:+ ${windows_args[*]}}"
+configuration=${configuration//$root/.}
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$configuration" ]; then
     echo "engine $ENGINE_VERSION already provisioned in $prefix"
     exit 0
 fi
@@ -45,14 +75,6 @@ grep -q "VERSION $ENGINE_VERSION)" "$src/CMakeLists.txt" || {
     exit 1
 }
 
-targets=(whisper whisper-cli)
-# mingw-w64 10 lacks the thread power-throttling API that ggml uses from
-# Windows 8 (0x0602) on, and OpenMP would be one more DLL to ship.
-windows_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
-    -DCMAKE_C_FLAGS=-D_WIN32_WINNT=0x0601 -DCMAKE_CXX_FLAGS=-D_WIN32_WINNT=0x0601
-    -DGGML_OPENMP=OFF)
-[ -z "$windows" ] || targets=(whisper)
-
 # whisper-cli is built as well: it is the engine's own host, which the
 # benchmarks compare against. Everything finds its libraries through $ORIGIN,
 # so the prefix can be moved or copied next to a host.
@@ -66,7 +88,7 @@ cmake -S "$src" -B "$work/build" \
     -DWHISPER_BUILD_EXAMPLES=ON \
     -DWHISPER_SDL2=OFF \
     -DWHISPER_CURL=OFF \
-    -DGGML_NATIVE="${GGML_NATIVE:-ON}" \
+    "${cpu_args[@]}" \
     ${windows:+"${windows_args[@]}"} \
     >"$work/configure.log" 2>&1 || { tail -30 "$work/configure.log" >&2; exit 1; }
 echo "building engine $ENGINE_VERSION (a few minutes)"
@@ -79,13 +101,22 @@ if [ -n "$windows" ]; then
     cp -a "$work/build/bin/"ggml*.dll "$prefix/lib/"
     # mingw names it libwhisper.dll; hosts look for whisper.dll.
     cp -a "$work/build/bin/libwhisper.dll" "$prefix/lib/whisper.dll"
+    # The runtime archives linked into each DLL bring their debug sections.
+    x86_64-w64-mingw32-strip --strip-unneeded "$prefix/lib/"*.dll
 else
     cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
     cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
 fi
 cp -a "$src/include/whisper.h" "$src/ggml/include/"*.h "$prefix/include/"
+# What the release's notices are made of: the engine's licence, which covers
+# whisper.cpp and its ggml, and the notice of the one file in the CPU backend
+# under a licence of its own (its leading comment block).
+mkdir -p "$prefix/licenses"
+cp "$src/LICENSE" "$prefix/licenses/whisper.cpp-and-ggml.txt"
+sed -n '/^\/\//!q; s|^// \{0,1\}||p' "$src/ggml/src/ggml-cpu/llamafile/sgemm.cpp" \
+    >"$prefix/licenses/ggml-cpu-llamafile-sgemm.txt"
 echo "$ENGINE_VERSION" >"$prefix/engine-version"
 
 rm -rf "$work"
-touch "$stamp"
+echo "$configuration" >"$stamp"
 echo "engine $ENGINE_VERSION installed in $prefix"

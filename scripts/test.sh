@@ -19,13 +19,21 @@ linux_suite() {
         (cd "$root/build" && ctest -j"$(nproc)" --output-on-failure -LE stress)
 }
 
+# Makes the release from the builds above and uses it as a user would.
+release_suite() {
+    "$root/scripts/release.sh" &&
+        WINEPREFIX="$root/build-windows/wine" "$root/tests/release_test.sh" "$root/dist" \
+            "$root/build/tests/make_test_model"
+}
+
 stage "linux" linux_suite
 stage "hardening" "$root/scripts/test-hardening.sh"
 stage "windows" "$root/scripts/test-windows.sh" "$root/build-windows"
+stage "release" release_suite
 
 echo
 if [ "${#failed[@]}" -gt 0 ]; then
     echo "FAILED stages: ${failed[*]}"
     exit 1
 fi
-echo "all stages passed: linux, hardening, windows"
+echo "all stages passed: linux, hardening, windows, release"

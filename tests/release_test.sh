@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Unpacks the release in DIST into empty folders and uses it as a user would,
+# with no LD_LIBRARY_PATH, no WHISPER_MODEL and no build tree in reach: a CMake
+# project and a pkg-config build link the Linux archive and transcribe the
+# sample through the engine it holds, its whisper-inf runs on an emulated
+# AVX2-only CPU, and the Windows archive's whisper-inf.exe runs under Wine.
+#
+#   tests/release_test.sh DIST MAKE_TEST_MODEL
+#
+# MAKE_TEST_MODEL is the build's test model generator. WINEPREFIX, if set,
+# saves Wine setting up a prefix of its own.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+dist=$(realpath "$1")
+# shellcheck source=../scripts/lib/packages.sh
+. "$root/scripts/lib/packages.sh"
+ensure_packages qemu-user pkg-config cmake gcc wine wine64 || exit 1
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r "$root/tests/consumer" "$root/samples/hello.wav" "$work/"
+"$2" "$work/model.bin" >/dev/null || exit 1
+cd "$work" || exit 1
+unset LD_LIBRARY_PATH WHISPER_MODEL
+
+version=$(sed -n 's/^project(.* VERSION \([0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")
+name=tovandel-whispercpp-transcription-inference
+linux="$work/$name-$version-linux-x86_64"
+windows="$work/$name-$version-windows-x86_64"
+tar -xzf "$dist/$name-$version-linux-x86_64.tar.gz"
+cmake -E tar xf "$dist/$name-$version-windows-x86_64.zip"
+
+passed=0 failed=0
+check() {  # check WHAT COMMAND...: passes when COMMAND succeeds
+    local what=$1
+    shift
+    if "$@" >"$work/out" 2>&1; then
+        passed=$((passed + 1))
+        echo "ok: $what"
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what"
+        sed 's/^/    /' "$work/out"
+    fi
+}
+# transcribes COMMAND...: COMMAND prints the generated model's two segments
+transcribes() {
+    "$@" >"$work/document" || return 1
+    cat "$work/document"
+    grep -q '"text": " tiny test"' "$work/document" && grep -q '"text": " model"' "$work/document"
+}
+# holds DIR PATH...: every PATH exists under DIR
+holds() {
+    local dir=$1 path missing=0
+    shift
+    for path in "$@"; do
+        [ -e "$dir/$path" ] || { echo "missing: $path"; missing=1; }
+    done
+    return $missing
+}
+# needs_only_system DIR: every ELF file in DIR needs only the C, C++ and
+# OpenMP runtimes and the archive's own libraries
+needs_only_system() {
+    local file needed status=0
+    for file in "$1"/lib/*.so* "$1"/bin/*; do
+        [ -L "$file" ] && continue
+        for needed in $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+            case $needed in
+            libc.so.6 | libm.so.6 | libstdc++.so.6 | libgcc_s.so.1 | libgomp.so.1 | ld-linux-x86-64.so.2) ;;
+            *) [ -e "$1/lib/$needed" ] || { echo "$file needs $needed"; status=1; } ;;
+            esac
+        done
+    done
+    return $status
+}
+# names_no_build_path FILE...: no FILE holds a path of the checkout
+names_no_build_path() { ! grep -rnF "$root" "$@"; }
+
+docs="share/doc/$name"
+package="lib/cmake/$name"
+check "SHA256SUMS" sh -c "cd '$dist' && sha256sum -c SHA256SUMS"
+check "Linux archive holds the release" holds "$linux" include/whisper_inf.h bin/whisper-inf \
+    "lib/lib$name.so" lib/libwhisper.so lib/libggml.so.0 lib/libggml-base.so.0 lib/libggml-cpu.so.0 \
+    "$package/$name-config.cmake" "$package/$name-config-version.cmake" "lib/pkgconfig/$name.pc" \
+    "$docs/README.md" "$docs/LICENSE" "$docs/CHANGELOG.md" "$docs/THIRD-PARTY-NOTICES"
+check "Windows archive holds the release" holds "$windows" include/whisper_inf.h \
+    "bin/$name.dll" bin/whisper.dll bin/ggml.dll bin/ggml-base.dll bin/ggml-cpu.dll bin/whisper-inf.exe \
+    "lib/lib$name.dll.a" "$package/$name-config.cmake" "$package/$name-config-version.cmake" \
+    "$docs/README.md" "$docs/LICENSE" "$docs/CHANGELOG.md" "$docs/THIRD-PARTY-NOTICES"
+check "notices carry the engine's licence" grep -q "The ggml authors" "$linux/$docs/THIRD-PARTY-NOTICES"
+check "packages name no build path" names_no_build_path "$linux/lib/cmake" "$linux/lib/pkgconfig" \
+    "$windows/lib/cmake" "$windows/lib/pkgconfig"
+check "Linux binaries need only the system's runtimes" needs_only_system "$linux"
+
+check "CMake consumer configures and builds" sh -c \
+    "cmake -S consumer -B with-cmake -DCMAKE_PREFIX_PATH='$linux' && cmake --build with-cmake"
+check "CMake consumer transcribes" transcribes with-cmake/consumer model.bin hello.wav
+check "pkg-config consumer builds" sh -c "cc consumer/consumer.c -o with-pkg-config -Wl,-rpath,'$linux/lib' \
+    \$(PKG_CONFIG_PATH='$linux/lib/pkgconfig' pkg-config --cflags --libs $name)"
+check "pkg-config consumer transcribes" transcribes ./with-pkg-config model.bin hello.wav
+# The engine is built for x86-64-v3; Haswell has AVX2 but no AVX-512.
+check "whisper-inf runs on an AVX2-only CPU" transcribes \
+    qemu-x86_64 -cpu Haswell "$linux/bin/whisper-inf" -m model.bin hello.wav
+mkdir elsewhere
+check "whisper-inf.exe runs under Wine" transcribes \
+    sh -c "cd elsewhere && '$root/cmake/wine-run.sh' '$windows/bin/whisper-inf.exe' -m ../model.bin ../hello.wav"
+
+echo "release: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
