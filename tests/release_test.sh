@@ -102,6 +102,9 @@ check "pkg-config consumer transcribes" transcribes ./with-pkg-config model.bin 
 # The engine is built for x86-64-v3; Haswell has AVX2 but no AVX-512.
 check "whisper-inf runs on an AVX2-only CPU" transcribes \
     qemu-x86_64 -cpu Haswell "$linux/bin/whisper-inf" -m model.bin hello.wav
+engine_version=$(cat "$root/build/engine/engine-version")
+check "whisper-inf --version names the release" sh -c \
+    "'$linux/bin/whisper-inf' --version | grep -qxF 'whisper-inf $version (whisper.cpp $engine_version)'"
 mkdir elsewhere
 check "whisper-inf.exe runs under Wine" transcribes \
     sh -c "cd elsewhere && '$root/cmake/wine-run.sh' '$windows/bin/whisper-inf.exe' -m ../model.bin ../hello.wav"
