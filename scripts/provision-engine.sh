@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Fetches the pinned engine source from the npm registry, builds its shared
-# libraries (CPU only) and installs them with their headers into one prefix.
+# libraries and installs them with their headers into one prefix.
 # A second run with the same prefix does nothing.
 #
-#   scripts/provision-engine.sh [--windows] [PREFIX]     (default: build/engine)
+#   scripts/provision-engine.sh [--windows | --backend vulkan] [PREFIX]
 #
-# --windows cross-builds the engine's DLLs for 64-bit Windows with mingw-w64
-# instead; they go into PREFIX/lib like the shared libraries.
+# The default is the CPU engine in build/engine. --windows cross-builds the
+# engine's DLLs for 64-bit Windows with mingw-w64 instead; they go into
+# PREFIX/lib like the shared libraries. --backend vulkan adds the Vulkan
+# backend (default prefix build/engine-vulkan); it needs libvulkan-dev, glslc
+# and spirv-headers.
 set -euo pipefail
 
 readonly ENGINE_VERSION=1.9.1
@@ -15,11 +18,17 @@ readonly NPM_INTEGRITY='sha512-ceoilUVraRuR5FnNyXpGQT2auAR48Oc3AQBEmkXnVpSn9iN6y
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 windows=
-if [ "${1:-}" = --windows ]; then
-    windows=1
-    shift
-fi
-prefix=$(realpath -m "${1:-$root/build/engine}")
+backend=cpu
+case "${1:-}" in
+--windows) windows=1; shift ;;
+--backend)
+    backend=${2:-}
+    [ "$backend" = vulkan ] || { echo "unknown backend '$backend' (known: vulkan)" >&2; exit 2; }
+    shift 2 ;;
+esac
+default_prefix=$root/build/engine
+[ "$backend" = cpu ] || default_prefix=$root/build/engine-$backend
+prefix=$(realpath -m "${1:-$default_prefix}")
 stamp="$prefix/.provisioned-$ENGINE_VERSION"
 
 if [ -f "$stamp" ]; then
@@ -52,6 +61,25 @@ windows_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
     -DCMAKE_C_FLAGS=-D_WIN32_WINNT=0x0601 -DCMAKE_CXX_FLAGS=-D_WIN32_WINNT=0x0601
     -DGGML_OPENMP=OFF)
 [ -z "$windows" ] || targets=(whisper)
+backend_args=()
+if [ "$backend" = vulkan ]; then
+    # Linked in, not loaded as modules, so the engine stays the same set of
+    # libraries beside our own; the CPU part keeps a portable x86-64-v3 baseline.
+    backend_args=(-DGGML_VULKAN=ON -DGGML_NATIVE=OFF
+        -DGGML_AVX=ON -DGGML_AVX2=ON -DGGML_FMA=ON -DGGML_F16C=ON)
+    vulkan_header_version=$(sed -n 's/^#define VK_HEADER_VERSION \([0-9]*\).*/\1/p' \
+        /usr/include/vulkan/vulkan_core.h 2>/dev/null || true)
+    if [ -z "$vulkan_header_version" ]; then
+        echo "no Vulkan headers in /usr/include/vulkan (install libvulkan-dev)" >&2
+        exit 1
+    fi
+    if [ "$vulkan_header_version" -lt 261 ]; then
+        patch_file="$root/scripts/patches/ggml-vulkan-old-headers.patch"
+        echo "Vulkan headers 1.3.$vulkan_header_version: applying $(basename "$patch_file")"
+        patch -d "$src" -p1 --forward --silent --no-backup-if-mismatch <"$patch_file"
+        patch -d "$src" -p1 --reverse --dry-run --silent <"$patch_file" >/dev/null
+    fi
+fi
 
 # whisper-cli is built as well: it is the engine's own host, which the
 # benchmarks compare against. Everything finds its libraries through $ORIGIN,
@@ -68,6 +96,7 @@ cmake -S "$src" -B "$work/build" \
     -DWHISPER_CURL=OFF \
     -DGGML_NATIVE="${GGML_NATIVE:-ON}" \
     ${windows:+"${windows_args[@]}"} \
+    "${backend_args[@]}" \
     >"$work/configure.log" 2>&1 || { tail -30 "$work/configure.log" >&2; exit 1; }
 echo "building engine $ENGINE_VERSION (a few minutes)"
 cmake --build "$work/build" -j"$(nproc)" --target "${targets[@]}" >"$work/build.log" 2>&1 ||
