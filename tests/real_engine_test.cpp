@@ -2,7 +2,9 @@
 // output is fixed: " tiny test" from 0 to 1 s and " model" from 1.2 to 2 s.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -50,10 +52,32 @@ bool read_document(const char* document, std::string& language, std::vector<segm
 class RealEngine : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        stderr_capture quiet;
-        ASSERT_EQ(whisper_inf_load(TEST_MODEL_PATH), 0) << quiet.finish();
+        stderr_capture log;
+        const int loaded = whisper_inf_load(TEST_MODEL_PATH);
+        load_log() = log.finish();
+        ASSERT_EQ(loaded, 0) << load_log();
+    }
+    // What the engine wrote while loading the model, device choice included.
+    static std::string& load_log() {
+        static std::string text;
+        return text;
     }
 };
+
+// The same tests run against each engine build. ENGINE_BACKEND_LOG holds what
+// that build's log must show, in order, for the device it picked, as
+// fragments separated by '|'; a CPU engine finds none.
+TEST_F(RealEngine, LoadLogNamesTheDeviceTheEngineUses) {
+    const char* setting = std::getenv("ENGINE_BACKEND_LOG");
+    const std::string expected = setting ? setting : "whisper_backend_init_gpu: no GPU found\n";
+    std::size_t at = 0;
+    for (std::size_t from = 0; from <= expected.size();) {
+        const std::size_t to = std::min(expected.find('|', from), expected.size());
+        at = load_log().find(expected.substr(from, to - from), at);
+        ASSERT_NE(at, std::string::npos) << expected.substr(from, to - from) << "\n" << load_log();
+        from = to + 1;
+    }
+}
 
 TEST_F(RealEngine, TranscribesSamplesIntoAValidDocumentWithOrderedOffsets) {
     const std::vector<float> samples = three_seconds_of_tone();
@@ -69,6 +93,13 @@ TEST_F(RealEngine, TranscribesSamplesIntoAValidDocumentWithOrderedOffsets) {
         std::vector<segment> segments;
         ASSERT_TRUE(read_document(document, language, segments))
             << (document ? document : "(null)") << diagnostics;
+        // Byte for byte, so every engine build is held to one document.
+        EXPECT_EQ(std::string(document),
+                  std::string("{\n  \"result\": {\"language\": \"") + c.reported +
+                      "\"},\n  \"transcription\": [\n"
+                      "    {\"offsets\": {\"from\": 0, \"to\": 1000}, \"text\": \" tiny test\"},\n"
+                      "    {\"offsets\": {\"from\": 1200, \"to\": 2000}, \"text\": \" model\"}\n"
+                      "  ]\n}\n");
         whisper_inf_free(document);
 
         EXPECT_EQ(language, c.reported);
