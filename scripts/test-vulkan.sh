@@ -10,21 +10,18 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build}")
 
-skip() {
-    echo "test-vulkan: SKIPPED, $1" >&2
+# shellcheck source=lib/packages.sh
+. "$root/scripts/lib/packages.sh"
+vulkan_packages=(libvulkan-dev glslc spirv-headers mesa-vulkan-drivers)
+ensure_packages "${vulkan_packages[@]}" || {
+    echo "test-vulkan: SKIPPED, Debian's ${vulkan_packages[*]} can't be installed" >&2
     exit 0
 }
 
-command -v dpkg-query >/dev/null && command -v apt-get >/dev/null ||
-    skip "not a Debian system: the Vulkan headers, shader compiler and lavapipe come from Debian"
-# shellcheck source=lib/packages.sh
-. "$root/scripts/lib/packages.sh"
-ensure_packages libvulkan-dev glslc spirv-headers mesa-vulkan-drivers ||
-    skip "the Vulkan packages above can't be installed"
-
-# Cached like the CPU engine: a second run reuses it.
-"$root/scripts/provision-engine.sh" --backend vulkan "$root/build/engine-vulkan"
+# The set-up brings npm and the CPU engine the build compiles against. The
+# Vulkan engine is cached like the CPU one: a second run reuses it.
 "$root/scripts/setup.sh" "$build"
+"$root/scripts/provision-engine.sh" --backend vulkan "$root/build/engine-vulkan"
 cmake -S "$root" -B "$build" -DWHISPER_VULKAN_ENGINE_DIR="$root/build/engine-vulkan" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
