@@ -2,9 +2,9 @@
 // output is fixed: " tiny test" from 0 to 1 s and " model" from 1.2 to 2 s.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -54,29 +54,20 @@ protected:
     static void SetUpTestSuite() {
         stderr_capture log;
         const int loaded = whisper_inf_load(TEST_MODEL_PATH);
-        load_log() = log.finish();
-        ASSERT_EQ(loaded, 0) << load_log();
+        load_log = log.finish();
+        ASSERT_EQ(loaded, 0) << load_log;
     }
     // What the engine wrote while loading the model, device choice included.
-    static std::string& load_log() {
-        static std::string text;
-        return text;
-    }
+    static inline std::string load_log;
 };
 
-// The same tests run against each engine build. ENGINE_BACKEND_LOG holds what
-// that build's log must show, in order, for the device it picked, as
-// fragments separated by '|'; a CPU engine finds none.
+// The same tests run against each engine build. ENGINE_BACKEND_LOG is a
+// pattern that build's log must match for the device it picked; a CPU engine
+// finds none.
 TEST_F(RealEngine, LoadLogNamesTheDeviceTheEngineUses) {
     const char* setting = std::getenv("ENGINE_BACKEND_LOG");
     const std::string expected = setting ? setting : "whisper_backend_init_gpu: no GPU found\n";
-    std::size_t at = 0;
-    for (std::size_t from = 0; from <= expected.size();) {
-        const std::size_t to = std::min(expected.find('|', from), expected.size());
-        at = load_log().find(expected.substr(from, to - from), at);
-        ASSERT_NE(at, std::string::npos) << expected.substr(from, to - from) << "\n" << load_log();
-        from = to + 1;
-    }
+    EXPECT_TRUE(std::regex_search(load_log, std::regex(expected))) << expected << "\n" << load_log;
 }
 
 TEST_F(RealEngine, TranscribesSamplesIntoAValidDocumentWithOrderedOffsets) {
