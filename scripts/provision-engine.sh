@@ -3,13 +3,13 @@
 # libraries and installs them with their headers into one prefix.
 # A second run with the same prefix does nothing.
 #
-#   scripts/provision-engine.sh [--windows | --backend vulkan] [PREFIX]
+#   scripts/provision-engine.sh [--windows] [--backend vulkan] [PREFIX]
 #
 # The default is the CPU engine in build/engine. --windows cross-builds the
 # engine's DLLs for 64-bit Windows with mingw-w64 instead; they go into
 # PREFIX/lib like the shared libraries. --backend vulkan adds the Vulkan
 # backend (default prefix build/engine-vulkan); it needs libvulkan-dev, glslc
-# and spirv-headers.
+# and spirv-headers, and combines with --windows.
 set -euo pipefail
 
 readonly ENGINE_VERSION=1.9.1
@@ -19,13 +19,16 @@ readonly NPM_INTEGRITY='sha512-ceoilUVraRuR5FnNyXpGQT2auAR48Oc3AQBEmkXnVpSn9iN6y
 root=$(cd "$(dirname "$0")/.." && pwd)
 windows=
 backend=cpu
-case "${1:-}" in
---windows) windows=1; shift ;;
---backend)
-    backend=${2:-}
-    [ "$backend" = vulkan ] || { echo "unknown backend '$backend' (known: vulkan)" >&2; exit 2; }
-    shift 2 ;;
-esac
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --windows) windows=1; shift ;;
+    --backend)
+        backend=${2:-}
+        [ "$backend" = vulkan ] || { echo "unknown backend '$backend' (known: vulkan)" >&2; exit 2; }
+        shift 2 ;;
+    *) break ;;
+    esac
+done
 default_prefix=$root/build/engine
 [ "$backend" = cpu ] || default_prefix=$root/build/engine-$backend
 prefix=$(realpath -m "${1:-$default_prefix}")
@@ -78,6 +81,21 @@ if [ "$backend" = vulkan ]; then
         echo "Vulkan headers 1.3.$vulkan_header_version: applying $(basename "$patch_file")"
         patch -d "$src" -p1 --forward --silent --no-backup-if-mismatch <"$patch_file"
         patch -d "$src" -p1 --reverse --dry-run --silent <"$patch_file" >/dev/null
+    fi
+    if [ -n "$windows" ]; then
+        # mingw-w64 has no Vulkan SDK: the headers are the same on every
+        # platform, and the import library of vulkan-1.dll (which Windows GPU
+        # drivers install) is made from the names the Linux loader exports.
+        sdk="$work/vulkan-sdk"
+        mkdir -p "$sdk/include" "$sdk/lib"
+        cp -a /usr/include/vulkan /usr/include/vk_video /usr/include/spirv "$sdk/include/"
+        { echo "LIBRARY vulkan-1.dll"; echo EXPORTS
+          nm -D --defined-only "$(ldconfig -p | sed -n 's/.*libvulkan.so.1 (libc6,x86-64) => //p' | head -1)" |
+              awk '$3 ~ /^vk/ { print $3 }'; } >"$sdk/vulkan-1.def"
+        x86_64-w64-mingw32-dlltool -d "$sdk/vulkan-1.def" -l "$sdk/lib/libvulkan-1.a"
+        backend_args+=(-DVulkan_INCLUDE_DIR="$sdk/include" -DVulkan_LIBRARY="$sdk/lib/libvulkan-1.a"
+            -DVulkan_GLSLC_EXECUTABLE="$(command -v glslc)"
+            -DSPIRV-Headers_DIR=/usr/share/cmake/SPIRV-Headers)
     fi
 fi
 
