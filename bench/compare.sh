@@ -8,6 +8,11 @@
 # RUNS (default 7) sets the runs per conversion figure, E2E_RUNS (default 5)
 # those per end-to-end figure, PEAK_RUNS (default 3) those per memory figure.
 # Runs go round-robin, so load from elsewhere falls on every contender alike.
+#
+# ENGINE_DIR measures another engine build of the same version instead of
+# build/engine, such as the Vulkan one or a CUDA build of your own: a folder
+# with lib/ and bin/whisper-cli, as `cmake --install` lays it out. Its report
+# goes to BUILD_DIR/RESULTS.md; bench/RESULTS.md keeps the CPU engine's figures.
 set -euo pipefail
 export LC_ALL=C  # EPOCHREALTIME and printf need a decimal point
 
@@ -29,7 +34,14 @@ cmake -S "$root" -B "$build" -DWHISPER_INF_BENCH=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target bench_micro bench_convert_only bench_touch_floor \
     >>"$build/setup.log" 2>&1 || { tail -30 "$build/setup.log" >&2; exit 1; }
 
-engine="$root/build/engine"
+engine=$(realpath -m "${ENGINE_DIR:-$root/build/engine}")
+results="$root/bench/RESULTS.md"
+engine_label=
+if [ "$engine" != "$root/build/engine" ]; then
+    results="$build/RESULTS.md"
+    engine_label=" from $engine"
+fi
+[ -x "$engine/bin/whisper-cli" ] || { echo "no bin/whisper-cli in $engine" >&2; exit 1; }
 # The same engine built for this machine's CPU, to tell what the portable
 # baseline of the provisioned one costs.
 native="$build/engine-native"
@@ -150,7 +162,7 @@ children_ticks() { awk '{ print $16 + $17 }' "/proc/$$/stat"; }
     echo "thp=$(cat /sys/kernel/mm/transparent_hugepage/enabled 2>/dev/null || echo unknown)"
     echo "compiler=$(c++ --version | head -1)"
     echo "build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")"
-    echo "engine=whisper.cpp $(cat "$engine/engine-version")"
+    echo "engine=whisper.cpp $(cat "$engine/engine-version" 2>/dev/null || echo '(version not recorded)')$engine_label"
     echo "ffmpeg=$(ffmpeg -version | head -1 | cut -d' ' -f1-3)"
     echo "sox=$(sox --version | sed 's/.*SoX v/SoX /')"
     echo "benchmark=$(dpkg-query -W -f='${Version}' libbenchmark-dev)"
@@ -208,4 +220,5 @@ measure_peaks "$peak_runs" \
     echo "ours_seconds=$((($(children_ticks) - ours_start) / $(getconf CLK_TCK)))"
 } >>"$out/meta.env"
 
-python3 "$root/bench/report.py" "$out" "$root/bench/RESULTS.md"
+python3 "$root/bench/report.py" "$out" "$results"
+echo "results in $results"

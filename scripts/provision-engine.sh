@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Fetches the pinned engine source from the npm registry, builds its shared
-# libraries (CPU only) and installs them with their headers and licence texts
-# into one prefix. A second run with the same prefix and the same build
-# configuration does nothing; a changed configuration builds anew.
+# libraries and installs them with their headers and licence texts into one
+# prefix. A second run with the same prefix and the same build configuration
+# does nothing; a changed configuration builds anew.
 #
-#   scripts/provision-engine.sh [--windows] [PREFIX]     (default: build/engine)
+#   scripts/provision-engine.sh [--windows] [--backend vulkan] [PREFIX]
 #
-# --windows cross-builds the engine's DLLs for 64-bit Windows with mingw-w64
-# instead; they go into PREFIX/lib like the shared libraries.
+# The default is the CPU engine in build/engine. --windows cross-builds the
+# engine's DLLs for 64-bit Windows with mingw-w64 instead; they go into
+# PREFIX/lib like the shared libraries. --backend vulkan adds the Vulkan
+# backend (default prefix build/engine-vulkan); it needs libvulkan-dev, glslc
+# and spirv-headers, and combines with --windows.
 #
 # The engine's CPU code is built for x86-64-v3 (AVX2, FMA, F16C, BMI2: every
 # x86-64 CPU since about 2015), so what is built here runs on users' machines
@@ -21,11 +24,20 @@ readonly NPM_INTEGRITY='sha512-ceoilUVraRuR5FnNyXpGQT2auAR48Oc3AQBEmkXnVpSn9iN6y
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 windows=
-if [ "${1:-}" = --windows ]; then
-    windows=1
-    shift
-fi
-prefix=$(realpath -m "${1:-$root/build/engine}")
+backend=cpu
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --windows) windows=1; shift ;;
+    --backend)
+        backend=${2:-}
+        [ "$backend" = vulkan ] || { echo "unknown backend '$backend' (known: vulkan)" >&2; exit 2; }
+        shift 2 ;;
+    *) break ;;
+    esac
+done
+default_prefix=$root/build/engine
+[ "$backend" = cpu ] || default_prefix=$root/build/engine-$backend
+prefix=$(realpath -m "${1:-$default_prefix}")
 stamp="$prefix/.provisioned-$ENGINE_VERSION"
 
 # Backends stay linked in: ggml's dynamic backend loading searches the folder
@@ -50,7 +62,7 @@ windows_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
 
 # The stamp holds the configuration it was built with (paths relative to the
 # checkout), so a changed flag set is never served a stale engine.
-configuration="$NPM_PACKAGE targets=${targets[*]} ${cpu_args[*]}${windows:+ ${windows_args[*]}}"
+configuration="$NPM_PACKAGE backend=$backend targets=${targets[*]} ${cpu_args[*]}${windows:+ ${windows_args[*]}}"
 configuration=${configuration//$root/.}
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$configuration" ]; then
     echo "engine $ENGINE_VERSION already provisioned in $prefix"
@@ -75,6 +87,40 @@ grep -q "VERSION $ENGINE_VERSION)" "$src/CMakeLists.txt" || {
     exit 1
 }
 
+backend_args=()
+if [ "$backend" = vulkan ]; then
+    # Linked in like the CPU backend, so the engine stays the same set of
+    # libraries beside our own, with the same CPU baseline.
+    backend_args=(-DGGML_VULKAN=ON)
+    vulkan_header_version=$(sed -n 's/^#define VK_HEADER_VERSION \([0-9]*\).*/\1/p' \
+        /usr/include/vulkan/vulkan_core.h 2>/dev/null || true)
+    if [ -z "$vulkan_header_version" ]; then
+        echo "no Vulkan headers in /usr/include/vulkan (install libvulkan-dev)" >&2
+        exit 1
+    fi
+    if [ "$vulkan_header_version" -lt 261 ]; then
+        patch_file="$root/scripts/patches/ggml-vulkan-old-headers.patch"
+        echo "Vulkan headers 1.3.$vulkan_header_version: applying $(basename "$patch_file")"
+        patch -d "$src" -p1 --forward --silent --no-backup-if-mismatch <"$patch_file"
+        patch -d "$src" -p1 --reverse --dry-run --silent <"$patch_file" >/dev/null
+    fi
+    if [ -n "$windows" ]; then
+        # mingw-w64 has no Vulkan SDK: the headers are the same on every
+        # platform, and the import library of vulkan-1.dll (which Windows GPU
+        # drivers install) is made from the names the Linux loader exports.
+        sdk="$work/vulkan-sdk"
+        mkdir -p "$sdk/include" "$sdk/lib"
+        cp -a /usr/include/vulkan /usr/include/vk_video /usr/include/spirv "$sdk/include/"
+        { echo "LIBRARY vulkan-1.dll"; echo EXPORTS
+          nm -D --defined-only "$(ldconfig -p | sed -n 's/.*libvulkan.so.1 (libc6,x86-64) => //p' | head -1)" |
+              awk '$3 ~ /^vk/ { print $3 }'; } >"$sdk/vulkan-1.def"
+        x86_64-w64-mingw32-dlltool -d "$sdk/vulkan-1.def" -l "$sdk/lib/libvulkan-1.a"
+        backend_args+=(-DVulkan_INCLUDE_DIR="$sdk/include" -DVulkan_LIBRARY="$sdk/lib/libvulkan-1.a"
+            -DVulkan_GLSLC_EXECUTABLE="$(command -v glslc)"
+            -DSPIRV-Headers_DIR=/usr/share/cmake/SPIRV-Headers)
+    fi
+fi
+
 # whisper-cli is built as well: it is the engine's own host, which the
 # benchmarks compare against. Everything finds its libraries through $ORIGIN,
 # so the prefix can be moved or copied next to a host.
@@ -89,6 +135,7 @@ cmake -S "$src" -B "$work/build" \
     -DWHISPER_SDL2=OFF \
     -DWHISPER_CURL=OFF \
     "${cpu_args[@]}" \
+    "${backend_args[@]}" \
     ${windows:+"${windows_args[@]}"} \
     >"$work/configure.log" 2>&1 || { tail -30 "$work/configure.log" >&2; exit 1; }
 echo "building engine $ENGINE_VERSION (a few minutes)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the whole test suite from nothing: set-up and build, the Linux suite,
-# the hardening checks (sanitizers, fuzzing, valgrind, stress) and the Windows
-# build under Wine. Every stage runs; the exit status is non-zero if any failed.
+# the hardening checks (sanitizers, fuzzing, valgrind, stress), the Windows
+# build under Wine and the Vulkan engine on a software device. Every stage
+# runs; the exit status is non-zero if any failed.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +30,7 @@ release_suite() {
 stage "linux" linux_suite
 stage "hardening" "$root/scripts/test-hardening.sh"
 stage "windows" "$root/scripts/test-windows.sh" "$root/build-windows"
+stage "vulkan" "$root/scripts/test-vulkan.sh" "$root/build"
 stage "release" release_suite
 
 echo
@@ -36,4 +38,4 @@ if [ "${#failed[@]}" -gt 0 ]; then
     echo "FAILED stages: ${failed[*]}"
     exit 1
 fi
-echo "all stages passed: linux, hardening, windows, release"
+echo "all stages passed: linux, hardening, windows, vulkan, release"

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -46,10 +48,23 @@ bool read_document(const char* document, std::string& language, std::vector<segm
 class RealEngine : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        stderr_capture quiet;
-        ASSERT_EQ(whisper_inf_load(TEST_MODEL_PATH), 0) << quiet.finish();
+        stderr_capture log;
+        const int loaded = whisper_inf_load(TEST_MODEL_PATH);
+        load_log = log.finish();
+        ASSERT_EQ(loaded, 0) << load_log;
     }
+    // What the engine wrote while loading the model, device choice included.
+    static inline std::string load_log;
 };
+
+// The same tests run against each engine build. ENGINE_BACKEND_LOG is a
+// pattern that build's log must match for the device it picked; a CPU engine
+// finds none.
+TEST_F(RealEngine, LoadLogNamesTheDeviceTheEngineUses) {
+    const char* setting = std::getenv("ENGINE_BACKEND_LOG");
+    const std::string expected = setting ? setting : "whisper_backend_init_gpu: no GPU found\n";
+    EXPECT_TRUE(std::regex_search(load_log, std::regex(expected))) << expected << "\n" << load_log;
+}
 
 TEST_F(RealEngine, TranscribesSamplesIntoAValidDocumentWithOrderedOffsets) {
     const std::vector<float> samples = three_seconds_of_tone();
@@ -65,6 +80,13 @@ TEST_F(RealEngine, TranscribesSamplesIntoAValidDocumentWithOrderedOffsets) {
         std::vector<segment> segments;
         ASSERT_TRUE(read_document(document, language, segments))
             << (document ? document : "(null)") << diagnostics;
+        // Byte for byte, so every engine build is held to one document.
+        EXPECT_EQ(std::string(document),
+                  std::string("{\n  \"result\": {\"language\": \"") + c.reported +
+                      "\"},\n  \"transcription\": [\n"
+                      "    {\"offsets\": {\"from\": 0, \"to\": 1000}, \"text\": \" tiny test\"},\n"
+                      "    {\"offsets\": {\"from\": 1200, \"to\": 2000}, \"text\": \" model\"}\n"
+                      "  ]\n}\n");
         whisper_inf_free(document);
 
         EXPECT_EQ(language, c.reported);
