@@ -6,7 +6,7 @@
 #   scripts/build-python-wheel.sh [--windows] [--from BUILD_DIR] [--output DIR]
 #
 # Without --from it first sets up and builds (scripts/setup.sh, or
-# scripts/test-windows.sh for --windows, which also runs the Windows tests).
+# scripts/setup-windows.sh for --windows).
 # VERSION is the CMake project's version, read from the build's cache.
 set -euo pipefail
 
@@ -33,7 +33,7 @@ if [ -n "$from" ]; then
     build=$(realpath "$from")
 elif [ "$windows" = 1 ]; then
     build="$root/build-windows"
-    "$root/scripts/test-windows.sh" "$build"
+    "$root/scripts/setup-windows.sh" "$build"
 else
     build="$root/build"
     "$root/scripts/setup.sh" "$build"

@@ -12,7 +12,6 @@ build=$(realpath -m "${1:-$root/build}")
 
 # shellcheck source=lib/packages.sh
 . "$root/scripts/lib/packages.sh"
-vulkan_packages=(libvulkan-dev glslc spirv-headers mesa-vulkan-drivers)
 ensure_packages "${vulkan_packages[@]}" || {
     echo "test-vulkan: SKIPPED, Debian's ${vulkan_packages[*]} can't be installed" >&2
     exit 0

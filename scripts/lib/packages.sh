@@ -18,3 +18,7 @@ ensure_packages() {
     fi
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
+
+# What building the Vulkan engine needs, and lavapipe, the software Vulkan
+# device its tests run on.
+vulkan_packages=(libvulkan-dev glslc spirv-headers mesa-vulkan-drivers)
