@@ -33,7 +33,7 @@ cmake --install "$root/build" --prefix "$stage/$linux" --strip >/dev/null
 cmake --install "$root/build-windows" --prefix "$stage/$windows" --strip >/dev/null
 # The Vulkan variant is the Linux archive with the Vulkan engine's libraries in
 # place of the CPU engine's: the library binds either unchanged.
-cmake --install "$root/build" --prefix "$stage/$vulkan" --strip >/dev/null
+cp -a "$stage/$linux" "$stage/$vulkan"
 rm "$stage/$vulkan/lib/"lib{whisper,ggml}*.so*
 cp -a "$vulkan_engine/lib/"lib*.so* "$stage/$vulkan/lib/"
 find "$stage/$vulkan/lib" -name 'lib*.so.*' -type f -exec strip --strip-unneeded {} +
