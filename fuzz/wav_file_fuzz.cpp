@@ -95,10 +95,12 @@ float* whole_file(const char* path, int* count) {
 }
 
 void expect_same(const outcome& want, const outcome& got) {
-    const bool same = want.log == got.log && (want.samples == nullptr) == (got.samples == nullptr) &&
-                      (want.samples == nullptr ||
-                       (want.count == got.count &&
-                        std::memcmp(want.samples, got.samples, sizeof(float) * want.count) == 0));
+    const bool same_samples =
+        want.samples == nullptr
+            ? got.samples == nullptr
+            : got.samples != nullptr && want.count == got.count &&
+                  std::memcmp(want.samples, got.samples, sizeof(float) * want.count) == 0;
+    const bool same = want.log == got.log && same_samples;
     std::free(got.samples);
     if (!same) {
         std::abort();
