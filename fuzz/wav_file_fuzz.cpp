@@ -16,20 +16,16 @@
 #include "include/whisper_inf.h"
 #include "inference/resample.h"
 #include "inference/transcribe_file.h"
+#include "tests/test_support.h"
 
 namespace {
 
-// The input file and the file standard error is sent to, removed at exit.
-std::string temp_paths[2];
+std::string temp_path;
 
-void remove_temp_files() {
-    for (const std::string& path : temp_paths) {
-        std::remove(path.c_str());
-    }
-}
+void remove_temp_file() { std::remove(temp_path.c_str()); }
 
-const std::string& temp_path(int slot) {
-    if (temp_paths[slot].empty()) {
+const char* input_file() {
+    if (temp_path.empty()) {
         const char* dir = std::getenv("TMPDIR");
         std::string pattern = std::string(dir != nullptr ? dir : "/tmp") + "/fuzz-wav-XXXXXX";
         const int fd = mkstemp(pattern.data());
@@ -37,12 +33,10 @@ const std::string& temp_path(int slot) {
             std::abort();
         }
         close(fd);
-        if (temp_paths[0].empty() && temp_paths[1].empty()) {
-            std::atexit(remove_temp_files);
-        }
-        temp_paths[slot] = pattern;
+        temp_path = pattern;
+        std::atexit(remove_temp_file);
     }
-    return temp_paths[slot];
+    return temp_path.c_str();
 }
 
 // The samples and the standard error text of one way through the pipeline.
@@ -52,26 +46,12 @@ struct outcome {
     std::string log;
 };
 
-// Runs `run` with standard error sent to a file, and returns what it wrote.
 template <typename Run>
 outcome logged(Run run) {
-    std::fflush(stderr);
-    const int saved = dup(2);
-    std::FILE* sink = std::fopen(temp_path(1).c_str(), "w+b");
-    if (saved < 0 || sink == nullptr || dup2(fileno(sink), 2) < 0) {
-        std::abort();
-    }
+    stderr_capture capture;
     outcome o{nullptr, -1, {}};
     o.samples = run(&o.count);
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    std::rewind(sink);
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, sink)) > 0;) {
-        o.log.append(chunk, n);
-    }
-    std::fclose(sink);
+    o.log = capture.finish();
     return o;
 }
 
@@ -110,7 +90,7 @@ void expect_same(const outcome& want, const outcome& got) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const char* path = temp_path(0).c_str();
+    const char* path = input_file();
     std::FILE* f = std::fopen(path, "wb");
     if (f == nullptr || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) {
         std::abort();
