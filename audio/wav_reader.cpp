@@ -5,15 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "platform/file.h"
 #include "platform/sample_memory.h"
 
 namespace {
-
-struct file_closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 struct heap_free {
     void operator()(void* p) const { std::free(p); }
@@ -58,13 +55,8 @@ bool finish_chunk(wav_file& w, std::int64_t unread, std::uint32_t size) {
 
 }  // namespace
 
-int audio_read_wav(const char* path, audio_buffer* out) {
-    if (path == nullptr || out == nullptr) {
-        return -1;
-    }
-    *out = audio_buffer{nullptr, 0, 0, 0, 0};
-
-    const std::unique_ptr<std::FILE, file_closer> file(std::fopen(path, "rb"));
+int wav_stream_open(const char* path, wav_stream* out) {
+    std::unique_ptr<std::FILE, wav_file_closer> file(std::fopen(path, "rb"));
     if (file == nullptr) {
         std::fprintf(stderr, "[audio_io] Cannot open: %s\n", path);
         return -1;
@@ -85,9 +77,8 @@ int audio_read_wav(const char* path, audio_buffer* out) {
     // only what it supplies and keeps the rest of the earlier one.
     unsigned char fmt[16] = {};
     bool fmt_seen = false;
-    // Holds the raw sample bytes of the last data chunk at its front until
-    // they are widened in place, so raw bytes and floats never coexist.
-    std::unique_ptr<float, heap_free> data;
+    // Where the samples of the last data chunk start, and how many there are.
+    std::int64_t data_pos = 0;
     int count = 0;
 
     while (remaining(w) >= 8) {
@@ -104,8 +95,8 @@ int audio_read_wav(const char* path, audio_buffer* out) {
             return -1;
         }
         if (size > remaining(w)) {
-            // Refusing before allocating keeps a tiny file from demanding a
-            // huge buffer; any other chunk cut short just ends the scan.
+            // A data chunk the file does not back is unreadable; any other
+            // chunk cut short just ends the scan.
             if (is_data) {
                 return -1;
             }
@@ -127,15 +118,10 @@ int audio_read_wav(const char* path, audio_buffer* out) {
             if (size == 0) {
                 return -1;  // an empty body counts as unreadable
             }
-            data.reset();
+            // The samples are read once the scan has found the last data
+            // chunk and the format that ends up describing it.
+            data_pos = w.pos;
             count = static_cast<int>(size / 2);  // an odd last byte is no sample
-            if (count > 0) {
-                data.reset(static_cast<float*>(alloc_sample_memory(sizeof(float) * count)));
-                if (data == nullptr || !read_exact(w, data.get(), std::int64_t{2} * count)) {
-                    return -1;
-                }
-                unread -= std::int64_t{2} * count;
-            }
         }
         if (!finish_chunk(w, unread, size)) {
             break;
@@ -148,24 +134,63 @@ int audio_read_wav(const char* path, audio_buffer* out) {
         std::fprintf(stderr, "[audio_io] No data chunk found: %s\n", path);
         return -1;
     }
-
-    // Backwards, so that each float only overwrites raw bytes already widened.
-    float* samples = data.get();
-    const unsigned char* raw = reinterpret_cast<const unsigned char*>(samples);
-    for (int i = count; i-- > 0;) {
-        const std::uint32_t u = le16(raw + 2 * i);
-        const int v = static_cast<int>(u) - (u & 0x8000u ? 0x10000 : 0);
-        samples[i] = static_cast<float>(v) * 3.0517578125e-05f;  // v / 32768, exact
+    if (file_seek(file.get(), data_pos) != 0) {
+        return -1;
     }
 
     const int channels = static_cast<int>(le16(fmt + 2));
-    out->samples = data.release();
-    out->n_samples = count;
+    out->file = std::move(file);
+    out->path = path;
     out->sample_rate = static_cast<int>(le32(fmt + 4));  // 2^31 and above read negative
     out->channels = channels;
     out->n_frames = count / (channels != 0 ? channels : 1);
-    std::fprintf(stderr, "[audio_io] Read %s: %d frames, %d Hz, %d ch\n", path, out->n_frames,
-                 out->sample_rate, out->channels);
+    out->n_samples = count;
+    out->samples_left = count;
+    return 0;
+}
+
+int wav_stream_read(wav_stream* s, float* dst, int n) {
+    const std::size_t bytes = std::size_t{2} * static_cast<std::size_t>(n);
+    if (std::fread(dst, 1, bytes, s->file.get()) != bytes) {
+        return -1;
+    }
+    s->samples_left -= n;
+    // Backwards, so that each float only overwrites raw bytes already widened.
+    const unsigned char* raw = reinterpret_cast<const unsigned char*>(dst);
+    for (int i = n; i-- > 0;) {
+        const std::uint32_t u = le16(raw + 2 * i);
+        const int v = static_cast<int>(u) - (u & 0x8000u ? 0x10000 : 0);
+        dst[i] = static_cast<float>(v) * 3.0517578125e-05f;  // v / 32768, exact
+    }
+    return 0;
+}
+
+void wav_stream_report(const wav_stream& s) {
+    std::fprintf(stderr, "[audio_io] Read %s: %d frames, %d Hz, %d ch\n", s.path, s.n_frames,
+                 s.sample_rate, s.channels);
+}
+
+int audio_read_wav(const char* path, audio_buffer* out) {
+    if (path == nullptr || out == nullptr) {
+        return -1;
+    }
+    *out = audio_buffer{nullptr, 0, 0, 0, 0};
+
+    wav_stream s{};
+    if (wav_stream_open(path, &s) != 0) {
+        return -1;
+    }
+    std::unique_ptr<float, heap_free> samples(
+        static_cast<float*>(alloc_sample_memory(sizeof(float) * s.n_samples)));
+    if (samples == nullptr || wav_stream_read(&s, samples.get(), s.n_samples) != 0) {
+        return -1;
+    }
+    out->samples = samples.release();
+    out->n_samples = s.n_samples;
+    out->sample_rate = s.sample_rate;
+    out->channels = s.channels;
+    out->n_frames = s.n_frames;
+    wav_stream_report(s);
     return 0;
 }
 

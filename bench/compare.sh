@@ -69,6 +69,16 @@ for minutes in 10 60; do
         mv "$wav.tmp.wav" "$wav"
     }
 done
+# The largest file a WAV header can state: 4 GiB of 48 kHz stereo data, 6.2
+# hours. It is sparse, so making it writes nothing and reading it is cheap.
+wav4g="$data/sparse-4gib-48k.wav"
+[ -s "$wav4g" ] || {
+    echo "generating $wav4g"
+    printf 'RIFF\xff\xff\xff\xffWAVEfmt \x10\x00\x00\x00\x01\x00\x02\x00\x80\xbb\x00\x00%b' \
+        '\x00\xee\x02\x00\x04\x00\x10\x00data\xfc\xff\xff\xff' >"$wav4g.tmp"
+    truncate -s $((44 + 0xfffffffc)) "$wav4g.tmp"
+    mv "$wav4g.tmp" "$wav4g"
+}
 model="$data/test-model.bin"
 "$build/tests/make_test_model" "$model" >/dev/null
 wav10="$data/noise-10min.wav"
@@ -84,6 +94,7 @@ samples_of() {
 }
 read -r in10 out10 < <(samples_of "$wav10")
 read -r in60 out60 < <(samples_of "$wav60")
+out4g=$((0xfffffffc / 4 * 16000 / 48000))
 
 # The contenders. What they print is not kept (the runners send it to
 # /dev/null), as the library keeps its converted samples in memory. A runner
@@ -170,6 +181,7 @@ children_ticks() { awk '{ print $16 + $17 }' "/proc/$$/stat"; }
     echo "out10=$out10"
     echo "in60=$in60"
     echo "out60=$out60"
+    echo "out4g=$out4g"
     echo "threads=$threads"
     echo "runs=$runs"
     echo "e2e_runs=$e2e_runs"
@@ -186,13 +198,13 @@ echo "micro-benchmarks"
 
 echo "conversion of the 10-minute file, $runs runs"
 measure_times "$runs" \
-    "floor:floor_helper '$wav10' $in10 $out10" \
+    "floor:floor_helper '$wav10' $out10" \
     "ours:ours_convert '$wav10'" \
     "ffmpeg:ffmpeg_convert '$wav10'" \
     "sox:sox_convert '$wav10'" \
-    "floor_small:floor_helper --small-pages '$wav10' $in10 $out10" \
-    "touch:floor_helper /dev/null $in10 $out10" \
-    "touch_small:floor_helper --small-pages /dev/null $in10 $out10" \
+    "floor_small:floor_helper --small-pages '$wav10' $out10" \
+    "touch:floor_helper /dev/null $out10" \
+    "touch_small:floor_helper --small-pages /dev/null $out10" \
     "read:read_only '$wav10'"
 
 echo "end to end on the 10-minute file, $e2e_runs runs"
@@ -205,11 +217,13 @@ segments_ours=$(ours_e2e "$wav10" 2>/dev/null | grep -c '"offsets"' || true)
 segments_cli=$(cli_e2e "$wav10" 2>/dev/null | grep -c -- '-->' || true)
 rm -f "$data/two-step.wav"
 
-echo "peak memory converting the 60-minute file, $peak_runs runs"
+echo "peak memory and time converting the 60-minute and the 4 GiB file, $peak_runs runs"
 measure_peaks "$peak_runs" \
     "ours:ours_convert '$wav60'" \
     "ffmpeg:ffmpeg_convert '$wav60'" \
-    "sox:sox_convert '$wav60'"
+    "sox:sox_convert '$wav60'" \
+    "ours_4g:ours_convert '$wav4g'" \
+    "ffmpeg_4g:ffmpeg_convert '$wav4g'"
 
 {
     echo "segments_ours=$segments_ours"

@@ -13,7 +13,8 @@ MB = 1024 * 1024
 CONVERSION_GOAL = 1.25  # times the floor
 E2E_GOAL = 1.02  # times whisper-cli
 PORTABLE_GOAL = 1.10  # the x86-64-v3 engine, times the one built for this CPU
-PEAK_SLACK_MB = 64
+PEAK_SLACK_MB = 16  # the block buffer, the stdio buffer and the process itself
+FFMPEG_GOAL = 0.5  # times ffmpeg's, converting a long file
 BUSY_SHARE = 0.10  # others' share of the CPU above which the run counts as busy
 
 
@@ -96,6 +97,7 @@ def main():
     meta = read_meta(out)
     t = {p.name: Runs(read_runs(p)) for p in (out / "times").iterdir()}
     peaks = {}
+    peak_times = {}
     for p in (out / "peak").iterdir():
         runs = [line.split() for line in p.read_text().splitlines()]
         peaks[p.name] = (
@@ -103,10 +105,12 @@ def main():
             statistics.median(int(r[1]) for r in runs) / 1024,
             max(int(r[1]) for r in runs) / 1024,
         )
+        peak_times[p.name] = Runs([float(r[0]) for r in runs])
 
     in10, out10 = int(meta["in10"]), int(meta["out10"])
     in60, out60 = int(meta["in60"]), int(meta["out60"])
-    touched10 = 4 * (in10 + out10) / MB
+    out4g = int(meta["out4g"])
+    touched10 = 4 * out10 / MB
     cores = int(meta["cores"])
     elapsed = float(meta["elapsed"])
     others = max(0.0, float(meta["busy_seconds"]) - float(meta["ours_seconds"]))
@@ -120,8 +124,16 @@ def main():
     e2e_cli = ratio(t["e2e_ours"], t["e2e_cli"])
     e2e_two = ratio(t["e2e_ours"], t["e2e_two_step"])
     e2e_native = ratio(t["e2e_ours"], t["e2e_native"])
-    peak_limit = (4 * in60 + 4 * out60) / MB + PEAK_SLACK_MB
-    peak_ours = peaks["ours"][2]  # the worst run decides
+    # Each long file: (label, output samples, our run's name, ffmpeg's).
+    long_files = (("60-minute", out60, "ours", "ffmpeg"),
+                  ("4 GiB", out4g, "ours_4g", "ffmpeg_4g"))
+    long_goals = []
+    for label, samples, ours_name, ffmpeg_name in long_files:
+        limit = 4 * samples / MB + PEAK_SLACK_MB
+        worst = peaks[ours_name][2]  # the worst run decides
+        speed = ratio(peak_times[ours_name], peak_times[ffmpeg_name])
+        long_goals.append((label, samples, limit, worst, worst <= limit, speed,
+                           speed[0] <= FFMPEG_GOAL))
     # The huge-page floor swings with how readily the kernel grants huge
     # pages, so the goal must hold for the medians and for the fastest runs.
     conv_best = best_ratio(t["ours"], t["floor"])
@@ -133,7 +145,6 @@ def main():
     e2e_met = e2e_cli[0] <= E2E_GOAL
     two_met = e2e_two[0] < 1.0
     portable_met = e2e_native[0] <= PORTABLE_GOAL
-    peak_met = peak_ours <= peak_limit
 
     compute = t["ours"].low - t["floor"].low
     per_mb = 1000 * t["touch"].median / touched10
@@ -198,9 +209,12 @@ def main():
       f"{verdict(two_met)} |")
     w(f"| end to end: the released x86-64-v3 engine ≤ {PORTABLE_GOAL:.2f}× the same engine "
       f"built for this CPU | {ratio_text(e2e_native)} | {verdict(portable_met)} |")
-    w(f"| peak memory converting the 60-minute file ≤ 4 B per input sample + 4 B per "
-      f"output sample + {PEAK_SLACK_MB} MB = {peak_limit:.0f} MB | {peak_ours:.0f} MB "
-      f"(worst run) | {verdict(peak_met)} |")
+    for label, _, limit, worst, peak_met, speed, speed_met in long_goals:
+        w(f"| peak memory converting the {label} file ≤ 4 B per output sample + "
+          f"{PEAK_SLACK_MB} MB = {limit:.0f} MB | {worst:.0f} MB (worst run) | "
+          f"{verdict(peak_met)} |")
+        w(f"| time converting the {label} file ≤ {FFMPEG_GOAL}× ffmpeg's | {ratio_text(speed)} | "
+          f"{verdict(speed_met)} |")
     w("")
     w(f"Conversion is also {ratio_text(conv_ffmpeg)} ffmpeg's time and "
       f"{ratio_text(conv_sox)} sox's.")
@@ -219,8 +233,10 @@ def main():
                "first touch; see the conversion table)"),
         missed(portable_met, e2e_native[0], PORTABLE_GOAL,
                "by the portable engine against the one built for this CPU"),
-        missed(peak_met, peak_ours, peak_limit, "over the memory limit"),
     ]
+    for label, _, limit, worst, peak_met, speed, speed_met in long_goals:
+        notes.append(missed(peak_met, worst, limit, f"over the memory limit on the {label} file"))
+        notes.append(missed(speed_met, speed[0], FFMPEG_GOAL, f"against ffmpeg on the {label} file"))
     for note in notes:
         if note:
             w("")
@@ -234,7 +250,7 @@ def main():
     w("| | median s | min–max s | spread | ours ÷ this |")
     w("| --- | --- | --- | --- | --- |")
     w(f"| ours: whisper_inf_transcribe with no model (read, convert, stop) | {t['ours'].cells()} | |")
-    w(f"| floor: read the file + first touch of 4 B/input + 4 B/output sample, "
+    w(f"| floor: read the file through one block + first touch of 4 B/output sample, "
       f"allocated as the library does | {t['floor'].cells()} | {ratio_text(conv_floor)} |")
     w(f"| floor with plain malloc (4 KiB pages) | {t['floor_small'].cells()} | "
       f"{ratio_text(conv_floor_small)} |")
@@ -252,25 +268,22 @@ def main():
       f"{per_mb_best:.2f} in the fastest run) where the kernel grants 2 MiB pages "
       f"(transparent huge pages: `{meta['thp']}`; how fast it grants them depends on how "
       f"fragmented free memory is, hence the wide spread). The design must hold the whole "
-      f"file as floats and the whole result, {touched10:.0f} MB for 10 minutes: "
+      f"result, {touched10:.0f} MB for 10 minutes: "
       f"{t['touch_small'].median:.3f} s with small pages, {t['touch'].median:.3f} s with "
-      f"huge ones. The library therefore asks for huge pages on its two sample arrays "
+      f"huge ones. The library therefore asks for huge pages on its output array "
       f"(platform/sample_memory.h); a refusal just leaves small pages. With small pages "
       f"its conversion would take about the plain-malloc floor plus its compute, "
       f"{t['floor_small'].median + compute:.2f} s.")
     w(f"- Copying the file out of the page cache into a reused buffer takes "
-      f"{t['read'].median:.3f} s; into fresh memory, its page faults are part of the first touch.")
-    w(f"- In the fastest runs ours takes {compute:.3f} s more than its floor: widening the samples in place and the "
+      f"{t['read'].median:.3f} s; the library reads it the same way, 64 Ki samples at a time.")
+    w(f"- In the fastest runs ours takes {compute:.3f} s more than its floor: widening the samples and the "
       "fused downmix-and-interpolation pass (see the micro-benchmarks below, which run on warm, "
       "reused buffers and so show that compute alone), plus process start and the library's "
       "log lines.")
-    w("- ffmpeg and sox stream: they hold a few MB at a time (peak resident set below), so "
-      "they pay no whole-file first touch, but each filters properly where ours "
-      "interpolates linearly, so they compute more per sample. With small pages, that "
-      "streaming beats any whole-file design here; with huge pages granted, ours is "
-      f"{conv_ffmpeg[0]:.2f}× ffmpeg's time. The library must give the engine one array of "
-      "all samples, so the output cannot be streamed; streaming the input would save the "
-      "4 B per input sample but needs a reader and converter that work chunk by chunk.")
+    w("- ffmpeg and sox stream both ways: they hold a few MB at a time (peak resident set "
+      "below), but each filters properly where ours interpolates linearly, so they compute "
+      f"more per sample; ours is {conv_ffmpeg[0]:.2f}× ffmpeg's time. The library must give "
+      "the engine one array of all samples, so its output cannot be streamed; its input is.")
     w("")
 
     w("## End to end: the 10-minute file through the generated test model")
@@ -305,16 +318,30 @@ def main():
           "(E2E_RUNS) settles them better.")
     w("")
 
-    w("## Peak memory: converting the 60-minute file")
+    w("## Long files: peak memory and time")
     w("")
-    w(f"{in60} input samples, {out60} output samples; limit {peak_limit:.0f} MB.")
+    w("The 60-minute file is 44.1 kHz stereo noise, "
+      f"{in60} input samples; the 4 GiB file is the largest a WAV header can state, "
+      "4 GiB of 48 kHz stereo data (6.2 hours), sparse, so reading it costs only the "
+      "kernel's zero pages. The engine needs 4 B per output sample in one array whatever "
+      "the design; the limit allows that and "
+      f"{PEAK_SLACK_MB} MB more. Peak is the resident set of the whole process, "
+      "read by `/usr/bin/time`; ffmpeg converts as `ffmpeg -i FILE -ar 16000 -ac 1 -f f32le`.")
     w("")
-    w("| | median peak MB | worst MB | median s |")
-    w("| --- | --- | --- | --- |")
-    for name, label in (("ours", "ours (no-model pipeline)"), ("ffmpeg", "ffmpeg"),
-                        ("sox", "sox")):
+    w("| file | | output samples | median peak MB | worst MB | limit MB | median s | ours ÷ this |")
+    w("| --- | --- | --- | --- | --- | --- | --- | --- |")
+    rows = (("60-minute", "ours", "ours (no-model pipeline)", None),
+            ("60-minute", "ffmpeg", "ffmpeg", "ours"),
+            ("60-minute", "sox", "sox", "ours"),
+            ("4 GiB", "ours_4g", "ours (no-model pipeline)", None),
+            ("4 GiB", "ffmpeg_4g", "ffmpeg", "ours_4g"))
+    limits = {label: (samples, limit) for label, samples, limit, *_ in long_goals}
+    for label, name, contender, ours_name in rows:
         sec, med, worst = peaks[name]
-        w(f"| {label} | {med:.0f} | {worst:.0f} | {sec:.2f} |")
+        samples, limit = limits[label]
+        against = ratio_text(ratio(peak_times[ours_name], peak_times[name])) if ours_name else ""
+        w(f"| {label} | {contender} | {samples} | {med:.0f} | {worst:.0f} | {limit:.0f} | "
+          f"{sec:.2f} | {against} |")
     w("")
 
     rows = micro_rows(out / "micro.json")
@@ -343,8 +370,11 @@ def main():
           f"{'met' if two_met else 'NOT met'}")
     print(f"end to end, portable / native engine: {ratio_text(e2e_native)}  goal <= "
           f"{PORTABLE_GOAL}: {'met' if portable_met else 'NOT met'}")
-    print(f"peak memory, 60 min: {peak_ours:.0f} MB, limit {peak_limit:.0f} MB: "
-          f"{'met' if peak_met else 'NOT met'}")
+    for label, _, limit, worst, peak_met, speed, speed_met in long_goals:
+        print(f"peak memory, {label} file: {worst:.0f} MB, limit {limit:.0f} MB: "
+              f"{'met' if peak_met else 'NOT met'}")
+        print(f"time, {label} file, ours / ffmpeg: {ratio_text(speed)}  goal <= {FFMPEG_GOAL}: "
+              f"{'met' if speed_met else 'NOT met'}")
     print(f"wrote {results}")
 
 

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstddef>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/sample_memory.h"
 
@@ -13,30 +15,19 @@ constexpr int target_rate = 16000;
 // gigabytes of output: at 1 Hz every frame becomes 16000 samples.
 constexpr int lowest_source_rate = 1000;
 
-// Frame i of the mono source: the sample itself for 0 or 1 channels, else the
-// channel mean summed in channel order in single precision. It is computed
-// where it is needed, so no intermediate mono array is ever made.
-float mono_frame(const audio_buffer& in, int i) {
-    if (in.channels < 2) {
-        return in.samples[i];
+// Frame i of `frames`, as mono: the sample itself for 0 or 1 channels, else
+// the channel mean summed in channel order in single precision. It is
+// computed where it is needed, so no intermediate mono array is ever made.
+float mono_frame(const float* frames, int channels, int i) {
+    if (channels < 2) {
+        return frames[i];
     }
-    const float* frame = in.samples + i * in.channels;
+    const float* frame = frames + static_cast<std::ptrdiff_t>(i) * channels;
     float sum = 0.0f;
-    for (int j = 0; j < in.channels; ++j) {
+    for (int j = 0; j < channels; ++j) {
         sum += frame[j];
     }
-    return sum / static_cast<float>(in.channels);
-}
-
-// Output sample i sits at input position i / ratio, between two frames; the
-// last frame is its own right neighbour. There is no low-pass filter.
-float interpolate(const audio_buffer& in, double ratio, int i) {
-    const double pos = i / ratio;
-    const int k = static_cast<int>(pos);
-    const double frac = pos - k;
-    const int k1 = k + 1 < in.n_frames ? k + 1 : in.n_frames - 1;
-    return static_cast<float>(static_cast<double>(mono_frame(in, k)) * (1.0 - frac) +
-                              static_cast<double>(mono_frame(in, k1)) * frac);
+    return sum / static_cast<float>(channels);
 }
 
 // malloc(0) may return null, so an empty result still gets one element.
@@ -50,31 +41,79 @@ float* alloc_floats(int n) {
 
 }  // namespace
 
-float* resample_to_16k_mono(const audio_buffer* in, int* out_count) {
-    if (in == nullptr || in->samples == nullptr || in->n_samples <= 0 || out_count == nullptr) {
-        return nullptr;
-    }
-    if (in->sample_rate > 0 && in->sample_rate < lowest_source_rate) {
-        return nullptr;
+int mono_16k_begin(mono_16k_conversion* c, int sample_rate, int channels, int n_frames) {
+    if (sample_rate > 0 && sample_rate < lowest_source_rate) {
+        return -1;
     }
     // The output length is frames * ratio truncated toward zero. It is unusable
     // when not finite (a rate of 0), beyond int, or truncating below 0 (a rate
     // stated as 2^31 or more reads negative); a product between -1 and 0
     // truncates to an empty result, which is no failure.
-    const double ratio = static_cast<double>(target_rate) / in->sample_rate;
-    const double length = in->n_frames * ratio;
+    const double ratio = static_cast<double>(target_rate) / sample_rate;
+    const double length = n_frames * ratio;
     if (!std::isfinite(length) || length >= 2147483648.0 || length <= -1.0) {
-        return nullptr;
+        return -1;
     }
     const int n_out = static_cast<int>(length);
-    float* out = alloc_floats(n_out);
+    std::unique_ptr<float, mono_free> out(alloc_floats(n_out));
     if (out == nullptr) {
+        return -1;
+    }
+    *c = mono_16k_conversion{sample_rate, channels, n_frames, ratio, std::move(out), n_out, 0, 0,
+                             0.0f};
+    return 0;
+}
+
+void mono_16k_feed(mono_16k_conversion* c, const float* frames, int n_frames) {
+    const int first = c->next_frame;
+    const int end = first + n_frames;
+    float* out = c->out.get();
+    int i = c->next_out;
+    if (c->sample_rate == target_rate) {
+        // At 16 kHz the ratio is 1 and the result is the mono source itself.
+        for (const int stop = end < c->n_out ? end : c->n_out; i < stop; ++i) {
+            out[i] = mono_frame(frames, c->channels, i - first);
+        }
+    } else {
+        // Output sample i sits at input position i / ratio, between two frames;
+        // the last frame is its own right neighbour. There is no low-pass
+        // filter. Positions only grow, so a frame before this block is at most
+        // the one carried over from the last.
+        for (; i < c->n_out; ++i) {
+            const double pos = i / c->ratio;
+            const int k = static_cast<int>(pos);
+            const double frac = pos - k;
+            const int k1 = k + 1 < c->n_frames ? k + 1 : c->n_frames - 1;
+            if (k1 >= end) {
+                break;  // its right neighbour comes with a later block
+            }
+            const float left = k < first ? c->carried : mono_frame(frames, c->channels, k - first);
+            const float right =
+                k1 < first ? c->carried : mono_frame(frames, c->channels, k1 - first);
+            out[i] = static_cast<float>(static_cast<double>(left) * (1.0 - frac) +
+                                        static_cast<double>(right) * frac);
+        }
+    }
+    if (n_frames > 0) {
+        c->carried = mono_frame(frames, c->channels, n_frames - 1);
+    }
+    c->next_out = i;
+    c->next_frame = end;
+}
+
+float* mono_16k_finish(mono_16k_conversion* c, int* out_count) {
+    *out_count = c->n_out;
+    return c->out.release();
+}
+
+float* resample_to_16k_mono(const audio_buffer* in, int* out_count) {
+    if (in == nullptr || in->samples == nullptr || in->n_samples <= 0 || out_count == nullptr) {
         return nullptr;
     }
-    // At 16 kHz the ratio is 1 and the result is the mono source itself.
-    for (int i = 0; i < n_out; ++i) {
-        out[i] = in->sample_rate == target_rate ? mono_frame(*in, i) : interpolate(*in, ratio, i);
+    mono_16k_conversion c;
+    if (mono_16k_begin(&c, in->sample_rate, in->channels, in->n_frames) != 0) {
+        return nullptr;
     }
-    *out_count = n_out;
-    return out;
+    mono_16k_feed(&c, in->samples, in->n_frames);
+    return mono_16k_finish(&c, out_count);
 }

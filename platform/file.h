@@ -10,3 +10,6 @@ std::int64_t file_length(std::FILE* f);
 
 // Moves `f` forward by `n` bytes. Returns 0, or -1.
 int file_skip(std::FILE* f, std::int64_t n);
+
+// Moves `f` to `pos` bytes from its start. Returns 0, or -1.
+int file_seek(std::FILE* f, std::int64_t pos);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "include/whisper_inf.h"
+#include "inference/transcribe_file.h"
 #include "tests/engine_double/double_client.h"
 #include "tests/reference_conversion.h"
 #include "tests/wav_builder.h"
@@ -107,7 +108,12 @@ TEST(TranscribeFile, EngineReceivesTheConvertedSamplesOfTheFile) {
         int rate;
         int channels;
         int frames;
-    } shapes[] = {{44100, 2, 44100}, {16000, 1, 16000}, {8000, 3, 4000}, {48000, 6, 24000}};
+    } shapes[] = {{44100, 2, 44100}, {16000, 1, 16000}, {8000, 3, 4000}, {48000, 6, 24000},
+                  // A frame carried over a block boundary, and a single frame.
+                  {44100, 1, wav_block_samples}, {44100, 1, wav_block_samples - 1},
+                  {44100, 1, wav_block_samples + 1}, {44100, 2, wav_block_samples / 2 + 1},
+                  {22050, 3, wav_block_samples / 3 - 1}, {22050, 3, wav_block_samples / 3 + 1},
+                  {8000, 1, 1}};
     for (const auto& shape : shapes) {
         const std::vector<std::int16_t> pcm = tone(shape.frames, shape.channels);
         std::vector<float> decoded(pcm.size());
