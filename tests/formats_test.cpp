@@ -1,10 +1,14 @@
-// The command-line host's formats, from segments to file text, and the
-// reading of the library's document into segments.
+// The command-line host's formats, from segments to file text, the reading
+// of the library's document into segments, and which inputs go to ffmpeg.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/test_support.h"
+#include "tests/wav_builder.h"
+#include "tools/decoding.h"
 #include "tools/formats.h"
 
 namespace {
@@ -81,6 +85,58 @@ TEST(Formats, ReadsTheLibrarysDocumentAndMendsCutCharacters) {
             texts.push_back(s.text);
         }
         EXPECT_EQ(texts, c.texts) << c.document;
+    }
+}
+
+TEST(Decoding, OnlySixteenBitPcmWavFilesGoToTheLibrary) {
+    using namespace wav_builder;
+    const chunk data = data_chunk({1, 2});
+    bytes odd_body(3, 0);
+    const struct {
+        const char* what;
+        bytes file;
+        bool library;
+    } cases[] = {
+        {"16-bit PCM", wav_file({fmt_chunk(1, 16000), data}), true},
+        {"after an odd chunk", wav_file({make_chunk("LIST", odd_body), fmt_chunk(2, 44100), data}), true},
+        {"24-bit PCM", wav_file({fmt_chunk(1, 16000, 24), data}), false},
+        {"float", wav_file({fmt_chunk(1, 16000, 32, 3), data}), false},
+        {"extensible", wav_file({fmt_chunk(1, 16000, 16, 0xfffe), data}), false},
+        {"data first", wav_file({data, fmt_chunk(1, 16000)}), false},
+        {"mp3", {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0x23}, false},
+        {"empty", {}, false},
+    };
+    for (const auto& c : cases) {
+        const temp_file file(c.file);
+        EXPECT_EQ(library_reads(file.path.c_str()), c.library) << c.what;
+    }
+    EXPECT_TRUE(library_reads("missing.wav")) << "the library says why it can't be read";
+}
+
+// tests/CMakeLists.txt puts the stand-in for ffmpeg first on PATH.
+TEST(Decoding, FfmpegsSamplesArriveExactlyAndItsFailuresSayWhy) {
+    const struct {
+        const char* input;
+        const char* messages;
+    } cases[] = {
+        {"an input.mp3", "whisper-inf: an input.mp3: decoded by ffmpeg: 40000 samples (16kHz mono)\n"},
+        {"fail.mp3", "stand-in: first line\nstand-in: can't decode it\n"
+                     "whisper-inf: fail.mp3: ffmpeg can't decode it: stand-in: can't decode it\n"},
+        {"empty.mp3", "whisper-inf: empty.mp3: ffmpeg decoded no audio from it\n"},
+    };
+    for (const auto& c : cases) {
+        std::fclose(std::fopen(c.input, "wb"));
+        decoded_audio audio;
+        stderr_capture captured;
+        const bool decoded = decode_with_ffmpeg(c.input, audio);
+        EXPECT_EQ(captured.finish(), c.messages);
+        std::remove(c.input);
+        ASSERT_EQ(decoded, audio.count > 0) << c.input;
+        std::vector<float> expected;
+        for (int i = 0; decoded && i < standin_sample_count; ++i) {
+            expected.push_back(standin_sample(i));
+        }
+        EXPECT_EQ(std::vector<float>(audio.samples.get(), audio.samples.get() + audio.count), expected);
     }
 }
 

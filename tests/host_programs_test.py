@@ -39,7 +39,7 @@ def documents(stdout):
 class CommandLineHost(unittest.TestCase):
     def test_usage_errors_exit_2_with_usage_text(self):
         cases = [
-            ([], {"WHISPER_MODEL": ENV["MODEL"]}, "no WAV file given"),
+            ([], {"WHISPER_MODEL": ENV["MODEL"]}, "no input file given"),
             (["x.wav"], {}, "no model"),
             (["-m", ENV["MODEL"], "--max-len", "ten", "x.wav"], {}, "--max-len takes a whole number"),
             (["-m", ENV["MODEL"], "--max-len", "-1", "x.wav"], {}, "--max-len takes a whole number"),
