@@ -48,6 +48,7 @@ class CommandLineHost(unittest.TestCase):
             (["-m", ENV["MODEL"], "-t", "4", "x.wav"], {}, "the thread count is fixed at 4"),
             (["-m", ENV["MODEL"], "-of", "x", "a.wav", "b.wav"], {}, "--output-file names the output of one"),
             (["-m", ENV["MODEL"], "-oxyz", "x.wav"], {}, "unknown option -oxyz"),
+            (["-m", ENV["MODEL"], "-osrt", "-"], {}, "standard input (-) has no name to write files beside"),
         ]
         for args, env, problem in cases:
             with self.subTest(args=args):
