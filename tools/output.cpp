@@ -34,18 +34,25 @@ bool write_whole_file(const std::string& path, std::string_view contents) {
 std::string replay_to_stderr(int fd) {
     std::string last;
     std::string line;
+    std::string text;
     char chunk[4096];
     for (long n = fd_rewind(fd) == 0 ? fd_read(fd, chunk, sizeof chunk) : 0; n > 0;
          n = fd_read(fd, chunk, sizeof chunk)) {
-        std::fwrite(chunk, 1, static_cast<std::size_t>(n), stderr);
+        text.clear();
         for (const char c : std::string_view(chunk, static_cast<std::size_t>(n))) {
-            if (c != '\n' && c != '\r') {
+            // A Windows program's line ends: standard error adds its own.
+            if (c == '\r') {
+                continue;
+            }
+            text += c;
+            if (c != '\n') {
                 line += c;
             } else if (!line.empty()) {
                 last.swap(line);
                 line.clear();
             }
         }
+        std::fwrite(text.data(), 1, text.size(), stderr);
     }
     return line.empty() ? last : line;
 }

@@ -189,6 +189,8 @@ def transcribe(
 ) -> Transcript:
     """Transcribes a 16-bit PCM WAV file of any sample rate and channel count.
 
+    Any other recording: transcribe_pcm(load_audio(path)).
+
     language is a code such as "en", "auto" to detect it, or None for the
     engine's default; translate asks for English; max_len above 0 limits
     segments to that many characters.
