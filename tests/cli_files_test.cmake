@@ -15,15 +15,14 @@ function(check what)  # check WHAT CONDITION...: CONDITION as if() takes it
         set(failures "${failures}\n  ${what}" PARENT_SCOPE)
     endif()
 endfunction()
-# run ARG... sets status, out and err; with run_env set (VAR=VALUE...) in
-# that environment, with run_input set reading that file on standard input.
+# run ARG... sets status, out and err; with run_input set, that file is its
+# standard input.
 function(run)
     set(input "")
     if(run_input)
         set(input INPUT_FILE "${WORK}/${run_input}")
     endif()
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E env ${run_env} ${EMULATOR} "${CLI}" ${ARGN}
-                    WORKING_DIRECTORY "${WORK}" ${input}
+    execute_process(COMMAND ${EMULATOR} "${CLI}" ${ARGN} WORKING_DIRECTORY "${WORK}" ${input}
                     RESULT_VARIABLE code OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr)
     # Wine's own start-up notes are not the program's output.
     string(REGEX REPLACE "(^|\n)wine: [^\n]*" "" stderr "${stderr}")
@@ -135,9 +134,10 @@ if(FFMPEG)
     unset(run_input)
 
     file(MAKE_DIRECTORY "${WORK}/no-programs")
-    set(run_env "PATH=${WORK}/no-programs")
+    set(path "$ENV{PATH}")
+    set(ENV{PATH} "${WORK}/no-programs")
     run(-m "${MODEL}" -np hello.mp3 hello.wav)
-    unset(run_env)
+    set(ENV{PATH} "${path}")
     check("no ffmpeg: exit status ${status}" status EQUAL 1)
     check("no ffmpeg: standard error \"${err}\"" err MATCHES
           "^whisper-inf: hello\\.mp3: not a 16-bit PCM WAV file, and ffmpeg \\(needed for other formats\\) was not found on PATH\n\\[1/2\\] hello\\.mp3: failed\n\\[2/2\\] hello\\.wav: 2 segments")
@@ -147,9 +147,10 @@ if(STANDIN_DIR)
     # The stand-in decodes any file it can open and fails one named so.
     file(WRITE "${WORK}/an input.mp3" "")
     file(WRITE "${WORK}/fail.mp3" "")
-    set(run_env "WINEPATH=${STANDIN_DIR}")
+    set(engine_path "$ENV{WINEPATH}")
+    set(ENV{WINEPATH} "${STANDIN_DIR};${engine_path}")
     run(-m "${MODEL}" -osrt -np "an input.mp3" fail.mp3)
-    unset(run_env)
+    set(ENV{WINEPATH} "${engine_path}")
     check("stand-in: exit status ${status}" status EQUAL 1)
     check_transcribed_each("an input.mp3")
     check("stand-in: standard error \"${err}\"" err MATCHES
