@@ -18,17 +18,8 @@
 
 int main(int argc, char** argv) {
     std::string input;
-    std::string output_arguments;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-i") == 0 && i + 1 < argc) {
-            input = argv[++i];
-        } else if (!input.empty()) {
-            output_arguments += std::string(" ") + argv[i];
-        }
-    }
-    if (output_arguments != " -vn -ar 16000 -ac 1 -f f32le pipe:1") {
-        std::fprintf(stderr, "stand-in: unexpected output arguments:%s\n", output_arguments.c_str());
-        return 2;
+    for (int i = 1; i + 1 < argc; ++i) {
+        input = std::strcmp(argv[i], "-i") == 0 ? argv[i + 1] : input;
     }
     if (input.find("fail") != std::string::npos) {
         std::fputs("stand-in: first line\nstand-in: can't decode it\n", stderr);
