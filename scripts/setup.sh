@@ -16,6 +16,9 @@ ensure_packages build-essential cmake pkg-config git ca-certificates openssl pyt
 ensure_packages python3-venv python3-pip python3-setuptools python3-wheel python3-pytest binutils \
     mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil ||
     echo "setup: the Python package and C# binding tests will be skipped" >&2
+# Recordings in formats other than 16-bit PCM WAV, for whisper-inf's and the
+# Python package's tests of them; without it those tests are skipped.
+ensure_packages ffmpeg || echo "setup: the tests of other recording formats will be skipped" >&2
 # npm fetches the engine's source; it may come from elsewhere than Debian.
 command -v npm >/dev/null || ensure_packages npm
 

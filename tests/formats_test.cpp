@@ -1,10 +1,14 @@
-// The command-line host's formats, from segments to file text, and the
-// reading of the library's document into segments.
+// The command-line host's formats, from segments to file text, the reading
+// of the library's document into segments, and which inputs go to ffmpeg.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/test_support.h"
+#include "tests/wav_builder.h"
+#include "tools/decoding.h"
 #include "tools/formats.h"
 
 namespace {
@@ -81,6 +85,43 @@ TEST(Formats, ReadsTheLibrarysDocumentAndMendsCutCharacters) {
             texts.push_back(s.text);
         }
         EXPECT_EQ(texts, c.texts) << c.document;
+    }
+}
+
+// The formats themselves are proven through the program (cli_files_test.cmake).
+TEST(Decoding, TheFormatChunkDecidesWhereverItIs) {
+    using namespace wav_builder;
+    const temp_file after_odd_chunk(wav_file({make_chunk("LIST", bytes(3, 0)), fmt_chunk(2, 44100), data_chunk({1})}));
+    const temp_file data_first(wav_file({data_chunk({1}), fmt_chunk(1, 16000)}));
+    EXPECT_TRUE(library_reads(after_odd_chunk.path.c_str()));
+    EXPECT_FALSE(library_reads(data_first.path.c_str())) << "the library refuses it";
+    EXPECT_TRUE(library_reads("missing.wav")) << "the library says why it can't be read";
+}
+
+// tests/CMakeLists.txt puts the stand-in for ffmpeg first on PATH.
+TEST(Decoding, FfmpegsSamplesArriveExactlyAndItsFailuresSayWhy) {
+    const struct {
+        const char* input;
+        const char* messages;
+    } cases[] = {
+        {"an input.mp3", "whisper-inf: an input.mp3: decoded by ffmpeg: 40000 samples (16kHz mono)\n"},
+        {"fail.mp3", "stand-in: first line\nstand-in: can't decode it\n"
+                     "whisper-inf: fail.mp3: ffmpeg can't decode it: stand-in: can't decode it\n"},
+        {"empty.mp3", "whisper-inf: empty.mp3: ffmpeg decoded no audio from it\n"},
+    };
+    for (const auto& c : cases) {
+        std::fclose(std::fopen(c.input, "wb"));
+        decoded_audio audio;
+        stderr_capture captured;
+        const bool decoded = decode_with_ffmpeg(c.input, audio);
+        EXPECT_EQ(captured.finish(), c.messages);
+        std::remove(c.input);
+        ASSERT_EQ(decoded, audio.count > 0) << c.input;
+        std::vector<float> expected;
+        for (int i = 0; decoded && i < standin_sample_count; ++i) {
+            expected.push_back(standin_sample(i));
+        }
+        EXPECT_EQ(std::vector<float>(audio.samples.get(), audio.samples.get() + audio.count), expected);
     }
 }
 

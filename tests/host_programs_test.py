@@ -39,7 +39,7 @@ def documents(stdout):
 class CommandLineHost(unittest.TestCase):
     def test_usage_errors_exit_2_with_usage_text(self):
         cases = [
-            ([], {"WHISPER_MODEL": ENV["MODEL"]}, "no WAV file given"),
+            ([], {"WHISPER_MODEL": ENV["MODEL"]}, "no input file given"),
             (["x.wav"], {}, "no model"),
             (["-m", ENV["MODEL"], "--max-len", "ten", "x.wav"], {}, "--max-len takes a whole number"),
             (["-m", ENV["MODEL"], "--max-len", "-1", "x.wav"], {}, "--max-len takes a whole number"),
@@ -48,6 +48,7 @@ class CommandLineHost(unittest.TestCase):
             (["-m", ENV["MODEL"], "-t", "4", "x.wav"], {}, "the thread count is fixed at 4"),
             (["-m", ENV["MODEL"], "-of", "x", "a.wav", "b.wav"], {}, "--output-file names the output of one"),
             (["-m", ENV["MODEL"], "-oxyz", "x.wav"], {}, "unknown option -oxyz"),
+            (["-m", ENV["MODEL"], "-osrt", "-"], {}, "standard input (-) has no name to write files beside"),
         ]
         for args, env, problem in cases:
             with self.subTest(args=args):

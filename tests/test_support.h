@@ -19,6 +19,12 @@
 #    define test_fileno fileno
 #endif
 
+// What the stand-in for ffmpeg (ffmpeg_standin.cpp) decodes any file to:
+// values that are exact in float, whose bytes include the line ends and the
+// end-of-file mark that a pipe read in text mode would mangle.
+constexpr int standin_sample_count = 40000;
+constexpr float standin_sample(int i) { return static_cast<float>(i * 7919 % 65536 - 32768) / 32768.0f; }
+
 inline std::string read_stream(std::FILE* f) {
     std::string content;
     char chunk[4096];

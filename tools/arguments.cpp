@@ -4,12 +4,18 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "tools/decoding.h"
+
 const char usage_text[] =
-    "usage: whisper-inf [options] FILE.wav [FILE.wav ...]\n"
+    "usage: whisper-inf [options] FILE [FILE ...]\n"
     "\n"
-    "Transcribes 16-bit PCM WAV files (any sample rate, any channel count) and\n"
-    "prints one JSON document per file on standard output, or writes the formats\n"
-    "asked for to files beside each input (FILE.wav.srt and so on).\n"
+    "Transcribes recordings and prints one JSON document per file on standard\n"
+    "output, or writes the formats asked for to files beside each input\n"
+    "(FILE.srt and so on). 16-bit PCM WAV files (any sample rate, any channel\n"
+    "count) are read by the library itself. Any other file, such as mp3, m4a,\n"
+    "flac, ogg, opus, a WAV file of another sample format, or the sound of an\n"
+    "mp4, mkv or webm video, is decoded by ffmpeg, which must then be on PATH.\n"
+    "A FILE of - reads the recording from standard input, through ffmpeg.\n"
     "\n"
     "options:\n"
     "  -m,    --model PATH        model file (default: $WHISPER_MODEL)\n"
@@ -23,7 +29,8 @@ const char usage_text[] =
     "  -osrt, --output-srt        write SRT subtitles to FILE.srt\n"
     "  -ovtt, --output-vtt        write WebVTT subtitles to FILE.vtt\n"
     "  -ocsv, --output-csv        write start,end,text rows to FILE.csv\n"
-    "  -of,   --output-file BASE  output path without extension (one input only)\n"
+    "  -of,   --output-file BASE  output path without extension (one input only;\n"
+    "                             needed to write files for standard input)\n"
     "  -np,   --no-prints         hold back the library's and the engine's messages\n"
     "                             unless a step fails\n"
     "         --version           show the version and the engine's version\n"
@@ -135,7 +142,12 @@ parsed_arguments parse_arguments(int argc, const char* const* argv, const char* 
         return usage_error("no model: pass --model PATH or set WHISPER_MODEL");
     }
     if (opts.files.empty()) {
-        return usage_error("no WAV file given");
+        return usage_error("no input file given");
+    }
+    for (const char* file : opts.files) {
+        if (std::string_view(file) == standard_input_name && !opts.formats.empty() && opts.output_base == nullptr) {
+            return usage_error("standard input (-) has no name to write files beside: give --output-file BASE");
+        }
     }
     if (opts.output_base != nullptr && opts.files.size() > 1) {
         return usage_error("--output-file names the output of one input file, but " +

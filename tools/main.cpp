@@ -1,6 +1,7 @@
-// whisper-inf: transcribes WAV files through the library, as any host would,
+// whisper-inf: transcribes recordings through the library, as any host would,
 // and prints each JSON document on standard output or writes the formats
-// asked for to files. The library's own diagnostics stay on standard error.
+// asked for to files. The library reads 16-bit PCM WAV files itself; ffmpeg
+// decodes anything else. The diagnostics stay on standard error.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "platform/dynlib.h"
 #include "tools/arguments.h"
+#include "tools/decoding.h"
 #include "tools/formats.h"
 #include "tools/output.h"
 #include "whisper_inf.h"
@@ -35,13 +37,26 @@ void explain_engine_failure() {
     std::fprintf(stderr, "whisper-inf: the engine library can't be loaded: %s\n", probe.error);
 }
 
+// The library's document for `input`, or null after saying why.
+char* transcribe_input(const options& opts, const char* input) {
+    if (std::strcmp(input, standard_input_name) != 0 && library_reads(input)) {
+        return whisper_inf_transcribe(input, opts.language, opts.translate, opts.max_len);
+    }
+    decoded_audio audio;
+    if (!decode_with_ffmpeg(input, audio)) {
+        return nullptr;
+    }
+    return whisper_inf_transcribe_pcm(audio.samples.get(), audio.count, opts.language, opts.translate,
+                                      opts.max_len);
+}
+
 // Transcribes `file` and delivers its document. Returns the segment count,
 // or -1 when the file failed.
 long transcribe_one(const options& opts, const char* file) {
     char* raw = nullptr;
     {
         held_stderr held(opts.quiet);
-        raw = whisper_inf_transcribe(file, opts.language, opts.translate, opts.max_len);
+        raw = transcribe_input(opts, file);
         held.release(raw == nullptr);
     }
     if (raw == nullptr) {

@@ -31,6 +31,32 @@ bool write_whole_file(const std::string& path, std::string_view contents) {
     return written;
 }
 
+std::string replay_to_stderr(int fd) {
+    std::string last;
+    std::string line;
+    std::string text;
+    char chunk[4096];
+    for (long n = fd_rewind(fd) == 0 ? fd_read(fd, chunk, sizeof chunk) : 0; n > 0;
+         n = fd_read(fd, chunk, sizeof chunk)) {
+        text.clear();
+        for (const char c : std::string_view(chunk, static_cast<std::size_t>(n))) {
+            // A Windows program's line ends: standard error adds its own.
+            if (c == '\r') {
+                continue;
+            }
+            text += c;
+            if (c != '\n') {
+                line += c;
+            } else if (!line.empty()) {
+                last.swap(line);
+                line.clear();
+            }
+        }
+        std::fwrite(text.data(), 1, text.size(), stderr);
+    }
+    return line.empty() ? last : line;
+}
+
 held_stderr::held_stderr(bool active) {
     if (!active) {
         return;
@@ -50,11 +76,8 @@ void held_stderr::release(bool show) {
         fd_redirect(saved_, 2);
         fd_close(saved_);
         saved_ = -1;
-        if (show && fd_rewind(held_) == 0) {
-            char chunk[4096];
-            for (long n; (n = fd_read(held_, chunk, sizeof chunk)) > 0;) {
-                std::fwrite(chunk, 1, static_cast<std::size_t>(n), stderr);
-            }
+        if (show) {
+            replay_to_stderr(held_);
         }
     }
     if (held_ >= 0) {

@@ -15,6 +15,10 @@ std::string output_path(const char* input, const char* base, output_format forma
 // with the reason on standard error.
 bool write_whole_file(const std::string& path, std::string_view contents);
 
+// Writes what the file at descriptor `fd` holds, from its start, to standard
+// error, and returns its last line that is not empty.
+std::string replay_to_stderr(int fd);
+
 // While alive and `active`, what anyone in the process writes to file
 // descriptor 2 goes to a temporary file; release(true) shows it.
 class held_stderr {

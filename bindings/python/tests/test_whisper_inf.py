@@ -2,6 +2,7 @@
 engine and the generated model. MODEL and SAMPLE come from the environment."""
 import array
 import os
+import shutil
 import subprocess
 import sys
 import threading
@@ -49,6 +50,18 @@ def test_samples_give_the_models_segments(samples):
 def test_failures_raise_error_saying_what_failed(call, named):
     with pytest.raises(whisper_inf.Error, match=named):
         call()
+
+
+@pytest.mark.skipif(shutil.which("ffmpeg") is None, reason="ffmpeg is not installed")
+def test_load_audio_decodes_through_ffmpeg_or_says_why(tmp_path):
+    recording, text = tmp_path / "hello.ogg", tmp_path / "text.mp3"
+    subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-i", os.environ["SAMPLE"], recording], check=True)
+    text.write_text("not a recording\n")
+    samples = whisper_inf.load_audio(recording)
+    assert samples.typecode == "f" and 94000 < len(samples) < 95000  # 5.9 s
+    assert whisper_inf.transcribe_pcm(samples).segments == EXPECTED
+    with pytest.raises(whisper_inf.Error, match=f"ffmpeg can't decode {text}: .+"):
+        whisper_inf.load_audio(text)
 
 
 def test_threads_at_once_all_succeed():

@@ -5,6 +5,13 @@
     for segment in whisper_inf.transcribe("speech.wav", language="auto").segments:
         print(segment.start_ms, segment.end_ms, segment.text)
 
+transcribe() takes 16-bit PCM WAV files, which the library reads itself.
+Any other recording (mp3, m4a, flac, ogg, opus, WAV files of other sample
+formats, the sound of a video) goes through load_audio(), which needs ffmpeg
+on PATH, then transcribe_pcm():
+
+    whisper_inf.transcribe_pcm(whisper_inf.load_audio("talk.mp3"))
+
 The library is found, on first use, at the path in WHISPER_INF_LIBRARY, else
 in this package's native/ folder (a wheel that carries it), else by the
 platform's own search. It keeps one model per process and must not be
@@ -12,15 +19,17 @@ entered twice at once, so every call here holds one lock.
 """
 from __future__ import annotations
 
+import array
 import ctypes
 import json
 import os
+import subprocess
 import sys
 import threading
 from dataclasses import dataclass
 from typing import Iterable, Optional, Union
 
-__all__ = ["Error", "Segment", "Transcript", "load", "unload", "transcribe", "transcribe_pcm"]
+__all__ = ["Error", "Segment", "Transcript", "load", "unload", "transcribe", "transcribe_pcm", "load_audio"]
 
 LIBRARY_NAME = "tovandel-whispercpp-transcription-inference"
 LIBRARY_FILE = f"{LIBRARY_NAME}.dll" if os.name == "nt" else f"lib{LIBRARY_NAME}.so"
@@ -180,6 +189,8 @@ def transcribe(
 ) -> Transcript:
     """Transcribes a 16-bit PCM WAV file of any sample rate and channel count.
 
+    Any other recording: transcribe_pcm(load_audio(path)).
+
     language is a code such as "en", "auto" to detect it, or None for the
     engine's default; translate asks for English; max_len above 0 limits
     segments to that many characters.
@@ -227,3 +238,39 @@ def transcribe_pcm(
         library = _open_library()
         document = library.whisper_inf_transcribe_pcm(pcm, count, code, int(bool(translate)), max_len)
         return _take_document(library, document, f"transcribing {count} samples failed")
+
+
+def load_audio(path: FilePath) -> array.array[float]:
+    """Decodes any recording ffmpeg reads into 16 kHz mono samples for transcribe_pcm().
+
+    Runs ffmpeg from PATH and holds the samples, 4 bytes each, in an
+    array('f'). Raises Error with ffmpeg's own last message when it can't
+    decode the file, when it is not on PATH, or when there is no sound.
+    """
+    name = os.fsdecode(path)
+    # "file:" keeps a name with a colon or a leading dash from being taken
+    # for a protocol or an option.
+    command = ["ffmpeg", "-nostdin", "-hide_banner", "-nostats", "-loglevel", "error",
+               "-i", "file:" + name, "-vn", "-ar", "16000", "-ac", "1", "-f", "f32le", "pipe:1"]
+    samples = array.array("f")
+    try:
+        with subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE) as ffmpeg:
+            # Both pipes at once, or a chatty ffmpeg could fill one and stall.
+            messages = []
+            reader = threading.Thread(target=lambda: messages.append(ffmpeg.stderr.read()))
+            reader.start()
+            # Each read but the last is whole: a cut sample can only end the stream.
+            while chunk := ffmpeg.stdout.read(1 << 20):
+                samples.frombytes(chunk[: len(chunk) - len(chunk) % 4])
+            reader.join()
+    except FileNotFoundError:
+        raise Error(f"decoding {name} needs ffmpeg, which was not found on PATH") from None
+    if ffmpeg.returncode != 0:
+        lines = [line for line in messages[0].decode(errors="replace").splitlines() if line.strip()]
+        raise Error(f"ffmpeg can't decode {name}: {lines[-1] if lines else f'exit status {ffmpeg.returncode}'}")
+    if not samples:
+        raise Error(f"ffmpeg decoded no audio from {name}")
+    if sys.byteorder == "big":
+        samples.byteswap()
+    return samples
