@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # Measures the library side by side with ffmpeg, sox and the engine's own
 # whisper-cli, then writes bench/RESULTS.md. Sets itself up (packages, engine,
-# build), makes its own audio and model, and takes about 10 minutes:
+# build), makes its own audio and models, and takes about 40 minutes on 2 cores:
 #
 #   bench/compare.sh [BUILD_DIR]     (default: build-bench)
 #
+# End to end it runs the generated test model, whose engine work is almost
+# nil, and generated models with the published shapes of tiny, base and
+# MODEL_SIZE (default base; also small, medium, large-v3, large-v3-turbo),
+# which cost what the published ones cost. Their windows decode TEXT_TOKENS
+# (default 75) text tokens each, as speech does.
+#
 # RUNS (default 7) sets the runs per conversion figure, E2E_RUNS (default 5)
-# those per end-to-end figure, PEAK_RUNS (default 3) those per memory figure.
+# those per end-to-end figure with the test model, SIZED_RUNS (default 3)
+# those per model size, PEAK_RUNS (default 3) those per memory figure.
 # Runs go round-robin, so load from elsewhere falls on every contender alike.
 #
 # ENGINE_DIR measures another engine build of the same version instead of
@@ -21,6 +28,11 @@ build=$(realpath -m "${1:-$root/build-bench}")
 runs=${RUNS:-7}
 e2e_runs=${E2E_RUNS:-5}
 peak_runs=${PEAK_RUNS:-3}
+sized_runs=${SIZED_RUNS:-3}
+model_size=${MODEL_SIZE:-base}
+text_tokens=${TEXT_TOKENS:-75}  # 2.5 tokens a second
+sizes=(tiny base)
+[[ " ${sizes[*]} " == *" $model_size "* ]] || sizes+=("$model_size")
 data="$build/bench-data"  # generated inputs, kept for reruns
 out="$build/bench-out"    # raw figures of this run, read by report.py
 
@@ -79,8 +91,13 @@ wav4g="$data/sparse-4gib-48k.wav"
     truncate -s $((44 + 0xfffffffc)) "$wav4g.tmp"
     mv "$wav4g.tmp" "$wav4g"
 }
-model="$data/test-model.bin"
+model="$data/test-model.bin"  # what the end-to-end commands run
 "$build/tests/make_test_model" "$model" >/dev/null
+for size in "${sizes[@]}"; do
+    echo "generating the $size model"
+    "$build/tests/make_test_model" --size "$size" --text-tokens "$text_tokens" "$data/model-$size.bin" ||
+        exit 1
+done
 wav10="$data/noise-10min.wav"
 wav60="$data/noise-60min.wav"
 
@@ -157,6 +174,34 @@ measure_peaks() {
     done
 }
 
+# The totals of the engine's timing report on standard error: encode ms,
+# encoder runs (one a window), then decode, batched-decode and prompt ms.
+engine_timings() {
+    awk '$1 == "whisper_print_timings:" && $3 == "time" { t[$2] = $5; n[$2] = $8 }
+         END { print t["encode"], n["encode"], t["decode"], t["batchd"], t["prompt"] }' "$1"
+}
+
+# measure_sized N SIZE NAME:COMMAND... runs like measure_times but with no
+# untimed round (the file and the freshly written model are cached), keeping
+# per run, as one line in $out/sized/SIZE/NAME: seconds, peak resident set in
+# kB, and the engine's timings.
+measure_sized() {
+    local n=$1 dir="$out/sized/$2" round i job
+    shift 2
+    local queue=("$@")
+    mkdir -p "$dir"
+    for ((round = 0; round < n; ++round)); do
+        for ((i = 0; i < ${#queue[@]}; ++i)); do
+            job=${queue[(i + round) % ${#queue[@]}]}
+            wrap=(/usr/bin/time -f "%e %M" -o "$out/peak.tmp")
+            eval "${job#*:}" >/dev/null 2>"$out/run.log" ||
+                { cat "$out/run.log" >>"$out/stderr.log"; echo "failed: ${job#*:} (see $out/stderr.log)" >&2; exit 1; }
+            wrap=()
+            echo "$(tail -n 1 "$out/peak.tmp") $(engine_timings "$out/run.log")" >>"$dir/${job%%:*}"
+        done
+    done
+}
+
 # CPU time the whole machine spent busy, in clock ticks, to tell afterwards
 # how much of it went to others.
 busy_ticks() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 + $9 }' /proc/stat; }
@@ -167,6 +212,8 @@ children_ticks() { awk '{ print $16 + $17 }' "/proc/$$/stat"; }
     echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
     echo "cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -1)"
     echo "cores=$(nproc)"
+    echo "cpu_flags=$(grep -m1 '^flags' /proc/cpuinfo | tr ' ' '\n' |
+        grep -E '^(sse4_2|avx|avx2|fma|f16c|avx_vnni|avx512.*|amx.*)$' | tr '\n' ' ')"
     echo "memory_mb=$(awk '/MemTotal/ { printf "%d", $2 / 1024 }' /proc/meminfo)"
     echo "kernel=$(uname -r)"
     echo "os=$(. /etc/os-release && echo "$PRETTY_NAME")"
@@ -186,11 +233,28 @@ children_ticks() { awk '{ print $16 + $17 }' "/proc/$$/stat"; }
     echo "runs=$runs"
     echo "e2e_runs=$e2e_runs"
     echo "peak_runs=$peak_runs"
+    echo "sized_runs=$sized_runs"
+    echo "sizes=${sizes[*]}"
+    echo "model_size=$model_size"
+    echo "text_tokens=$text_tokens"
+    echo "seconds10=$((out10 / 16000))"
+    for size in "${sizes[@]}"; do echo "model_bytes_$size=$(stat -c %s "$data/model-$size.bin")"; done
     echo "load_before=$(cut -d' ' -f1-3 /proc/loadavg)"
 } >"$out/meta.env"
 start=$EPOCHREALTIME
 busy_start=$(busy_ticks)
 ours_start=$(children_ticks)
+
+# The figures that matter most first.
+for size in "${sizes[@]}"; do
+    model="$data/model-$size.bin"
+    echo "end to end on the 10-minute file with the $size model, $sized_runs runs"
+    measure_sized "$sized_runs" "$size" \
+        "ours:ours_e2e '$wav10'" \
+        "native:ours_native_e2e '$wav10'" \
+        "cli:cli_e2e '$wav10'"
+done
+model="$data/test-model.bin"
 
 echo "micro-benchmarks"
 "$build/bench-micro" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \

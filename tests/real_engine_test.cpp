@@ -1,10 +1,12 @@
-// The library against the real engine and the generated stand-in model, whose
+// The library against the real engine and the generated stand-in models, whose
 // output is fixed: " tiny test" from 0 to 1 s and " model" from 1.2 to 2 s.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,28 @@ bool read_document(const char* document, std::string& language, std::vector<segm
     return true;
 }
 
+// The document every generated model gives for any audio of a few seconds.
+std::string fixed_document(const std::string& language) {
+    return "{\n  \"result\": {\"language\": \"" + language +
+           "\"},\n  \"transcription\": [\n"
+           "    {\"offsets\": {\"from\": 0, \"to\": 1000}, \"text\": \" tiny test\"},\n"
+           "    {\"offsets\": {\"from\": 1200, \"to\": 2000}, \"text\": \" model\"}\n"
+           "  ]\n}\n";
+}
+
+// Asserts that `log` holds the '|'-separated lines of `expected`, in order.
+void expect_lines_in_order(const std::string& log, const std::string& expected) {
+    std::size_t at = 0;
+    for (std::size_t start = 0; start <= expected.size();) {
+        const std::size_t end = std::min(expected.find('|', start), expected.size());
+        const std::string line = expected.substr(start, end - start);
+        at = log.find(line, at);
+        ASSERT_NE(at, std::string::npos) << line << "\n" << log;
+        at += line.size();
+        start = end + 1;
+    }
+}
+
 class RealEngine : public testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -62,16 +86,7 @@ protected:
 // device it picked; a CPU engine finds none.
 TEST_F(RealEngine, LoadLogNamesTheDeviceTheEngineUses) {
     const char* setting = std::getenv("ENGINE_BACKEND_LOG");
-    const std::string expected = setting ? setting : "whisper_backend_init_gpu: no GPU found\n";
-    std::size_t at = 0;
-    for (std::size_t start = 0; start <= expected.size();) {
-        const std::size_t end = std::min(expected.find('|', start), expected.size());
-        const std::string line = expected.substr(start, end - start);
-        at = load_log.find(line, at);
-        ASSERT_NE(at, std::string::npos) << line << "\n" << load_log;
-        at += line.size();
-        start = end + 1;
-    }
+    expect_lines_in_order(load_log, setting ? setting : "whisper_backend_init_gpu: no GPU found\n");
 }
 
 TEST_F(RealEngine, TranscribesSamplesIntoAValidDocumentWithOrderedOffsets) {
@@ -89,12 +104,7 @@ TEST_F(RealEngine, TranscribesSamplesIntoAValidDocumentWithOrderedOffsets) {
         ASSERT_TRUE(read_document(document, language, segments))
             << (document ? document : "(null)") << diagnostics;
         // Byte for byte, so every engine build is held to one document.
-        EXPECT_EQ(std::string(document),
-                  std::string("{\n  \"result\": {\"language\": \"") + c.reported +
-                      "\"},\n  \"transcription\": [\n"
-                      "    {\"offsets\": {\"from\": 0, \"to\": 1000}, \"text\": \" tiny test\"},\n"
-                      "    {\"offsets\": {\"from\": 1200, \"to\": 2000}, \"text\": \" model\"}\n"
-                      "  ]\n}\n");
+        EXPECT_EQ(std::string(document), fixed_document(c.reported));
         whisper_inf_free(document);
 
         EXPECT_EQ(language, c.reported);
@@ -125,6 +135,51 @@ TEST_F(RealEngine, ModelTheEngineRefusesLeavesNoModelAndAReloadRecovers) {
     char* document = whisper_inf_transcribe_pcm(samples.data(), 48000, "en", 1, 5);
     EXPECT_TRUE(document != nullptr && json_document::is_valid(document));
     whisper_inf_free(document);
+}
+
+// Models of the published sizes, which the generator writes with the
+// published hyperparameters: the engine must read those, load the model and
+// give the same document, and the file must be as large as the published one.
+TEST(ModelSizes, PublishedSizesLoadWithTheirHyperparametersAndGiveTheFixedDocument) {
+    const struct {
+        const char* options;
+        const char* log;  // lines of the engine's load log, in order, '|'-separated
+        double mib;       // the published file's size
+    } cases[] = {
+        {"--size tiny",
+         "n_vocab       = 51865|n_audio_ctx   = 1500|n_audio_state = 384|n_audio_head  = 6|"
+         "n_audio_layer = 4|n_text_ctx    = 448|n_text_state  = 384|n_text_head   = 6|"
+         "n_text_layer  = 4|n_mels        = 80|ftype         = 1|type          = 1 (tiny)",
+         75},
+        {"--size base",
+         "n_vocab       = 51865|n_audio_state = 512|n_audio_head  = 8|n_audio_layer = 6|"
+         "n_text_state  = 512|n_text_head   = 8|n_text_layer  = 6|ftype         = 1|type          = 2 (base)",
+         142},
+        {"--size tiny --type q8_0", "n_audio_state = 384|ftype         = 7|qntvr         = 2|type          = 1 (tiny)",
+         41.5},
+        // Not published; 22 bytes per 32 weights where f16 takes 64.
+        {"--size tiny --type q5_0", "n_audio_state = 384|ftype         = 8|qntvr         = 2|type          = 1 (tiny)",
+         28.5},
+    };
+    const std::string model = TEST_MODEL_PATH ".sized";
+    const std::vector<float> samples = three_seconds_of_tone();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const std::string command = std::string("\"") + MAKE_TEST_MODEL + "\" " + c.options + " \"" + model + "\"";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const double mib = static_cast<double>(std::filesystem::file_size(model)) / (1024.0 * 1024.0);
+        EXPECT_NEAR(mib, c.mib, 0.03 * c.mib);
+
+        stderr_capture log;
+        const int loaded = whisper_inf_load(model.c_str());
+        char* document = whisper_inf_transcribe_pcm(samples.data(), 48000, "en", 0, 0);
+        const std::string diagnostics = log.finish();
+        std::remove(model.c_str());
+        ASSERT_EQ(loaded, 0) << diagnostics;
+        expect_lines_in_order(diagnostics, c.log);
+        EXPECT_EQ(std::string(document ? document : "(null)"), fixed_document("en")) << diagnostics;
+        whisper_inf_free(document);
+    }
 }
 
 }  // namespace

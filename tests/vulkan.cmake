@@ -14,13 +14,13 @@ if(NOT EXISTS "${lavapipe_icd}")
 endif()
 set(vulkan_engine_path "LD_LIBRARY_PATH=${WHISPER_VULKAN_ENGINE_DIR}/lib")
 
-add_test(NAME vulkan_lavapipe COMMAND real_engine_tests)
+add_test(NAME vulkan_lavapipe COMMAND real_engine_tests --gtest_filter=-ModelSizes.*)
 # ggml leaves CPU-type devices such as lavapipe out unless they are named.
 set_tests_properties(vulkan_lavapipe PROPERTIES
     FIXTURES_REQUIRED test_model LABELS "real_engine;vulkan"
     ENVIRONMENT "${vulkan_engine_path};VK_ICD_FILENAMES=${lavapipe_icd};GGML_VK_VISIBLE_DEVICES=0;ENGINE_BACKEND_LOG=ggml_vulkan: 0 = llvmpipe|whisper_backend_init_gpu: using Vulkan0 backend\n")
 
-add_test(NAME vulkan_no_device COMMAND real_engine_tests)
+add_test(NAME vulkan_no_device COMMAND real_engine_tests --gtest_filter=-ModelSizes.*)
 set_tests_properties(vulkan_no_device PROPERTIES
     FIXTURES_REQUIRED test_model LABELS "real_engine;vulkan"
     ENVIRONMENT "${vulkan_engine_path};VK_ICD_FILENAMES=/nonexistent/icd.json")
