@@ -98,7 +98,7 @@ function windowsAnsi() {
         getACP: opened.func("uint32_t __stdcall GetACP()"),
         convert: opened.func(
           "int __stdcall WideCharToMultiByte(uint32_t page, uint32_t flags, const char16_t *wide, int wide_count, " +
-            "_Out_ uint8_t *narrow, int narrow_size, const char *default_char, _Out_ int *used_default)",
+            "uint8_t *narrow, int narrow_size, const char *default_char, _Out_ int *used_default)",
         ),
       };
     }
@@ -106,12 +106,9 @@ function windowsAnsi() {
     if (kernel32.getACP() === CP_UTF8) return Buffer.from(`${text}\0`, "utf8");
     const usedDefault = [0];
     const size = kernel32.convert(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, null, 0, null, usedDefault);
-    const narrow = Buffer.alloc(Math.max(size, 1));
-    if (size <= 0 || usedDefault[0] !== 0 ||
-        kernel32.convert(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, narrow, size, null, usedDefault) !== size) {
-      return null;
-    }
-    return narrow;
+    if (size <= 0 || usedDefault[0] !== 0) return null;
+    const narrow = Buffer.alloc(size);
+    return kernel32.convert(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, narrow, size, null, null) === size ? narrow : null;
   };
 }
 
