@@ -37,7 +37,8 @@ carry_linux_libraries() {
     local lib=$1/lib dir=$2 file name names needed chosen
     needed=" $(find "$lib" -maxdepth 1 -name '*.so*' -type f -exec readelf -d {} + |
         sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')"
-    for file in $(find "$lib" -maxdepth 1 -name '*.so*' -type f); do
+    for file in "$lib"/*.so*; do
+        if [ -L "$file" ]; then continue; fi
         names=$(find -L "$lib" -maxdepth 1 -samefile "$file" -printf '%f\n' | sort)
         chosen=""
         for name in $names; do

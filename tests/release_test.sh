@@ -152,7 +152,7 @@ check "Node.js package installs and transcribes" node_package
 win32_package_holds_the_dlls() {
     local listed
     listed=$(tar -tzf "$dist/whisper-inf-win32-x64-$version.tgz" | sed -n 's|^package/\([^/]*\.dll\)$|\1|p' | sort)
-    diff <(echo "$listed") <(cd "$windows/bin" && ls -- *.dll | sort) &&
+    diff <(echo "$listed") <(find "$windows/bin" -maxdepth 1 -name '*.dll' -printf '%f\n' | sort) &&
         grep -qx "$name.dll" <<<"$listed" && grep -qx whisper.dll <<<"$listed"
 }
 check "win32-x64 Node.js package holds the Windows DLLs" win32_package_holds_the_dlls
