@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes a release in dist/, every file named after the version in
 # CMakeLists.txt: the Linux and Windows archives, the Linux archive with the
-# Vulkan engine, the Python wheels, the C# binding and SHA256SUMS. Sets itself up like the tests do and reuses what
-# build/ and build-windows/ already hold.
+# Vulkan engine, the Python wheels, the Node.js packages, the C# binding and
+# SHA256SUMS. Sets itself up like the tests do and reuses what build/ and
+# build-windows/ already hold.
 #
 #   scripts/release.sh
 set -euo pipefail
@@ -42,6 +43,9 @@ for archive in "$linux" "$vulkan"; do
     tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner -czf "$dist/$archive.tar.gz" "$archive"
 done
 (cd "$stage" && cmake -E tar cf "$dist/$windows.zip" --format=zip "$windows")
+
+# The Node.js package and its native packages, from the trees just staged.
+"$root/scripts/pack-node.sh" "$version" "$dist" linux-x64="$stage/$linux" win32-x64="$stage/$windows" >/dev/null
 
 cp "$root/build/python/whisper_inf-$version-py3-none-linux_x86_64.whl" \
     "$root/build/python/whisper_inf-$version-py3-none-win_amd64.whl" \

@@ -5,7 +5,9 @@
 # sample through the engine it holds, its whisper-inf runs on an emulated
 # AVX2-only CPU, the Windows archive's whisper-inf.exe runs under Wine, and
 # the Vulkan archive's whisper-inf gives the same document on lavapipe, a
-# software Vulkan device.
+# software Vulkan device. The Node.js package and its Linux native package are
+# installed from their tarballs into an empty folder, with koffi and
+# TypeScript from the npm registry, and its tests run there.
 #
 #   tests/release_test.sh DIST MAKE_TEST_MODEL
 #
@@ -18,6 +20,7 @@ dist=$(realpath "$1")
 # shellcheck source=../scripts/lib/packages.sh
 . "$root/scripts/lib/packages.sh"
 ensure_packages qemu-user pkg-config cmake gcc wine wine64 libvulkan1 mesa-vulkan-drivers || exit 1
+command -v npm >/dev/null || ensure_packages npm || exit 1
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -129,6 +132,30 @@ check "Vulkan archive transcribes on lavapipe" on_vulkan_device
 mkdir elsewhere
 check "whisper-inf.exe runs under Wine" transcribes \
     sh -c "cd elsewhere && '$root/cmake/wine-run.sh' '$windows/bin/whisper-inf.exe' -m ../model.bin ../hello.wav"
+
+# node_package: the packages installed as a user installs them, from nothing
+# but the tarballs and the registry; the typed example compiles against the
+# declarations, the README's example transcribes and the package's tests pass.
+node_package() (
+    mkdir node && cd node && npm init -y >/dev/null &&
+        npm install --no-audit --no-fund "$dist/whisper-inf-$version.tgz" \
+            "$dist/whisper-inf-linux-x64-$version.tgz" typescript@5 &&
+        cp "$root/bindings/node/test/"* . &&
+        sed -n '/^## From Node.js/,/^## /p' "$root/README.md" | sed -n '/^```js$/,/^```$/{/^```/!p}' >transcribe.js &&
+        node_modules/.bin/tsc --noEmit --strict --target es2020 --module commonjs example.ts &&
+        node transcribe.js ../model.bin ../hello.wav 2>/dev/null | grep -qx '\[   1200 ->    2000 ms\] model' &&
+        MODEL=../model.bin SAMPLE=../hello.wav node --test whisper-inf.test.js
+)
+check "Node.js package installs and transcribes" node_package
+# win32_package_holds_the_dlls: the win32-x64 package carries the Windows
+# archive's DLLs under the same names, the library and whisper.dll among them.
+win32_package_holds_the_dlls() {
+    local listed
+    listed=$(tar -tzf "$dist/whisper-inf-win32-x64-$version.tgz" | sed -n 's|^package/\([^/]*\.dll\)$|\1|p' | sort)
+    diff <(echo "$listed") <(find "$windows/bin" -maxdepth 1 -name '*.dll' -printf '%f\n' | sort) &&
+        grep -qx "$name.dll" <<<"$listed" && grep -qx whisper.dll <<<"$listed"
+}
+check "win32-x64 Node.js package holds the Windows DLLs" win32_package_holds_the_dlls
 
 echo "release: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
