@@ -37,3 +37,13 @@ void dynlib_close(dynlib* lib);
 
 // Looks up `name`. Returns 0 with *ptr set, or -1 with lib->error filled in.
 int dynlib_sym(dynlib* lib, const char* name, void** ptr);
+
+// Looks up `name` in the library and then in the libraries it links, which
+// were loaded with it: an engine keeps part of its interface in those.
+// Returns 0 with *ptr set, or -1 with lib->error filled in.
+int dynlib_sym_linked(dynlib* lib, const char* name, void** ptr);
+
+// Writes the absolute path, in UTF-8, of the folder of the loaded library
+// that holds `address`. Returns 0, or -1 when the platform can't tell or the
+// path takes more than `size` bytes.
+int dynlib_folder_of(const void* address, char* folder, std::size_t size);
