@@ -15,12 +15,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# libgcc, libstdc++, winpthread and OpenMP's libgomp go inside each binary, so
-# that a DLL needs nothing beyond KERNEL32 and the C runtime. A DLL that
-# exports everything (the engine's do) must not export them too, or two such
-# DLLs collide.
+# libgcc, libstdc++ and winpthread go inside each binary, so that a DLL needs
+# nothing beyond KERNEL32 and the C runtime. A DLL that exports everything
+# (the engine's do) must not export them too, or two such DLLs collide.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(runtime_archives libgcc.a:libgcc_eh.a:libstdc++.a:libwinpthread.a:libgomp.a)
+set(runtime_archives libgcc.a:libgcc_eh.a:libstdc++.a:libwinpthread.a)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -Wl,--exclude-libs,${runtime_archives}")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -Wl,--exclude-libs,${runtime_archives}")
 
