@@ -90,7 +90,7 @@ int check_engine_version(dynlib& library) {
 }
 
 // The absolute UTF-8 path of the folder the engine was bound from.
-char engine_folder[3 * 32768];
+char engine_folder[dynlib_path_size];
 
 // The engine aborts the process when it loads a model without any backend
 // device, so an engine that keeps its backends as plugins has them loaded
@@ -100,7 +100,7 @@ char engine_folder[3 * 32768];
 int load_engine_backends(dynlib& library, const whisper_api& api) {
     engine_backend_api backends{};
     if (bind_backend_entries(library, backends) != nullptr) {
-        return 0;  // backends linked into the engine, or a stand-in for it
+        return 0;  // an engine that keeps ggml to itself, or a stand-in: as before
     }
     const bool found = dynlib_folder_of(reinterpret_cast<const void*>(api.whisper_init_from_file),
                                         engine_folder, sizeof engine_folder) == 0;

@@ -65,8 +65,7 @@ HMODULE load_library(const wchar_t* name, bool full_path) {
     return module;
 }
 
-// Long paths take up to 32767 UTF-16 units, and a unit at most 3 UTF-8 bytes.
-constexpr DWORD longest_path = 32768;
+constexpr DWORD longest_path = 32768;  // in UTF-16 units, with the NUL
 
 // The full path of the module that holds `address`, cut after the backslash
 // that ends its folder (`length` units); null when the system can't tell.
@@ -100,7 +99,7 @@ bool to_utf8(const wchar_t* text, char* out, std::size_t size) {
 }
 
 // The engine's full path beside the module that holds this code, in UTF-8.
-char engine_beside_library[3 * longest_path];
+char engine_beside_library[dynlib_path_size];
 
 bool find_engine_beside_library() {
     DWORD folder_end = 0;
