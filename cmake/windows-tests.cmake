@@ -31,8 +31,10 @@ add_test(NAME imports COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/check_pe_dll.sh" impo
 # nor the current directory, with the engine beside the library:
 #   host/             the host alone
 #   host-and-engine/  the host with the complete double beside it
-#   <library_folder>/ the library and the complete double, in a folder whose
-#                     name the ANSI code page can't hold
+#   <library_folder>/ the library and the double of an engine with plugin
+#                     backends, in a folder whose name the ANSI code page
+#                     can't hold: its ggml double finds a device only when
+#                     given that folder
 #   real/             the library and the real engine with its ggml DLLs
 #   other/            the library and a double of another version, which is
 #                     refused if it is ever bound
@@ -49,14 +51,14 @@ add_custom_target(elsewhere_layout ALL
     COMMAND "${CMAKE_COMMAND}" -E copy_if_different "$<TARGET_FILE:elsewhere_host>" "${elsewhere}/host"
     COMMAND "${CMAKE_COMMAND}" -E copy_if_different "$<TARGET_FILE:elsewhere_host>"
             "$<TARGET_FILE:engine_double_complete>" "${elsewhere}/host-and-engine"
-    COMMAND "${CMAKE_COMMAND}" -E copy_if_different "${library_file}"
-            "$<TARGET_FILE:engine_double_complete>" "${elsewhere}/${library_folder}"
+    COMMAND "${CMAKE_COMMAND}" -E copy_if_different "${library_file}" "$<TARGET_FILE:engine_double_backend_loader>"
+            "$<TARGET_FILE:ggml_double>" "${elsewhere}/${library_folder}"
     COMMAND "${CMAKE_COMMAND}" -E copy_if_different "${library_file}" ${real_engine_dlls} "${elsewhere}/real"
     COMMAND "${CMAKE_COMMAND}" -E copy_if_different "${library_file}"
             "$<TARGET_FILE:engine_double_version_other>" "${elsewhere}/other"
     VERBATIM)
 add_dependencies(elsewhere_layout elsewhere_host whisper_inf engine_double_complete
-                 engine_double_version_other)
+                 engine_double_backend_loader engine_double_version_other)
 
 set(library_name "$<TARGET_FILE_NAME:whisper_inf>")
 set(bound_beside_library "\\] Loaded: [A-Z]:\\\\[^\n]*\\\\")
@@ -68,6 +70,7 @@ add_test(NAME Elsewhere.EngineBesideTheLibraryIsBoundByItsFullPath
 set_tests_properties(Elsewhere.EngineBesideTheLibraryIsBoundByItsFullPath PROPERTIES
     ENVIRONMENT "LC_ALL=C.UTF-8"
     PASS_REGULAR_EXPRESSION "${bound_beside_library}${library_folder}\\\\whisper\\.dll${bound}")
+# The engine loads its CPU plugin from beside itself, and names it.
 add_test(NAME Elsewhere.RealEngineBesideTheLibraryTranscribes
     COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} "${elsewhere}/host/elsewhere_host.exe"
             "${elsewhere}/real/${library_name}" "${test_model}" "${PROJECT_SOURCE_DIR}/samples/hello.wav"
@@ -75,7 +78,7 @@ add_test(NAME Elsewhere.RealEngineBesideTheLibraryTranscribes
 set_tests_properties(Elsewhere.RealEngineBesideTheLibraryTranscribes PROPERTIES
     FIXTURES_REQUIRED test_model LABELS real_engine
     PASS_REGULAR_EXPRESSION
-        "${bound_beside_library}real\\\\whisper\\.dll${bound}.*\"text\": \" tiny test\".*\"text\": \" model\"")
+        "${bound_beside_library}real\\\\whisper\\.dll\nload_backend: loaded CPU backend from [^\n]*\\\\real\\\\ggml-cpu-[^\n]*\\.dll${bound}.*\"text\": \" tiny test\".*\"text\": \" model\"")
 add_test(NAME Elsewhere.EngineBesideTheProgramStillComesFirst
     COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} "${elsewhere}/host-and-engine/elsewhere_host.exe"
             "${elsewhere}/other/${library_name}" model.bin

@@ -1,36 +1,63 @@
 // Engine binding and model lifecycle: the exports whisper_inf_load,
 // whisper_inf_unload and whisper_inf_free.
+#include <ggml-backend.h>
+
 #include <cstdlib>
 #include <cstring>
 
 #include "include/whisper_inf.h"
 #include "inference/engine.h"
 
+// The engine's ggml entry points for backends kept as plugin libraries
+// beside it, which it does not load by itself: one loads them from a folder,
+// the other tells whether that gave any device to run on. Engines with
+// linked-in backends export them too, and a load there finds nothing new.
+#define ENGINE_BACKEND_ENTRIES(X)       \
+    X(ggml_backend_load_all_from_path) \
+    X(ggml_backend_dev_count)
+
 namespace {
+
+struct engine_backend_api {
+#define ENGINE_BACKEND_SLOT(name) decltype(&::name) name;
+    ENGINE_BACKEND_ENTRIES(ENGINE_BACKEND_SLOT)
+#undef ENGINE_BACKEND_SLOT
+};
 
 // Zero-initialised static storage: nothing runs when the host loads us.
 module_state state;
 
+using dynlib_lookup = int (*)(dynlib*, const char*, void**);
+
 template <typename Fn>
-bool bind_entry(dynlib& library, const char* name, Fn& slot) {
+bool bind_entry(dynlib& library, const char* name, Fn& slot, dynlib_lookup lookup = dynlib_sym) {
     void* address = nullptr;
-    if (dynlib_sym(&library, name, &address) != 0) {
+    if (lookup(&library, name, &address) != 0) {
         return false;
     }
     slot = reinterpret_cast<Fn>(address);
     return true;
 }
 
-// Returns the first entry point the library lacks, or null when all are bound.
-const char* bind_entries(dynlib& library, whisper_api& api) {
-#define WHISPER_API_BIND(name)                      \
-    if (!bind_entry(library, #name, api.name)) {    \
-        return #name;                               \
+// Each returns the first entry point the library lacks, or null when all are
+// bound.
+#define BIND_ENTRY(name)                                \
+    if (!bind_entry(library, #name, api.name, lookup)) { \
+        return #name;                                   \
     }
-    WHISPER_API_ENTRIES(WHISPER_API_BIND)
-#undef WHISPER_API_BIND
+
+const char* bind_entries(dynlib& library, whisper_api& api) {
+    const dynlib_lookup lookup = dynlib_sym;
+    WHISPER_API_ENTRIES(BIND_ENTRY)
     return nullptr;
 }
+
+const char* bind_backend_entries(dynlib& library, engine_backend_api& api) {
+    const dynlib_lookup lookup = dynlib_sym_linked;
+    ENGINE_BACKEND_ENTRIES(BIND_ENTRY)
+    return nullptr;
+}
+#undef BIND_ENTRY
 
 int open_engine_library(dynlib& library) {
     const char* names[max_engine_candidates];
@@ -62,6 +89,32 @@ int check_engine_version(dynlib& library) {
     return -1;
 }
 
+// The absolute UTF-8 path of the folder the engine was bound from.
+char engine_folder[dynlib_path_size];
+
+// The engine aborts the process when it loads a model without any backend
+// device, so an engine that keeps its backends as plugins has them loaded
+// from its own folder (ggml looks only beside the program and in the current
+// directory), and is refused when that gives no device. The folder is known
+// on every platform we run on; should it not be, the device count decides.
+int load_engine_backends(dynlib& library, const whisper_api& api) {
+    engine_backend_api backends{};
+    if (bind_backend_entries(library, backends) != nullptr) {
+        return 0;  // an engine that keeps ggml to itself, or a stand-in: as before
+    }
+    const bool found = dynlib_folder_of(reinterpret_cast<const void*>(api.whisper_init_from_file),
+                                        engine_folder, sizeof engine_folder) == 0;
+    if (found) {
+        backends.ggml_backend_load_all_from_path(engine_folder);
+    }
+    if (backends.ggml_backend_dev_count() > 0) {
+        return 0;
+    }
+    INF_LOG("No backend device: the engine found no usable backend in %s\n",
+            found ? engine_folder : "its folder");
+    return -1;
+}
+
 int load_whisper_library() {
     if (state.library.handle != nullptr) {
         return 0;
@@ -74,7 +127,7 @@ int load_whisper_library() {
         dynlib_close(&state.library);
         return -1;
     }
-    if (check_engine_version(state.library) != 0) {
+    if (check_engine_version(state.library) != 0 || load_engine_backends(state.library, state.api) != 0) {
         dynlib_close(&state.library);
         return -1;
     }

@@ -37,3 +37,17 @@ void dynlib_close(dynlib* lib);
 
 // Looks up `name`. Returns 0 with *ptr set, or -1 with lib->error filled in.
 int dynlib_sym(dynlib* lib, const char* name, void** ptr);
+
+// Looks up `name` in the library and then in the libraries it links, which
+// were loaded with it: an engine keeps part of its interface in those.
+// Returns 0 with *ptr set, or -1 with lib->error filled in.
+int dynlib_sym_linked(dynlib* lib, const char* name, void** ptr);
+
+// Room for any path a platform gives, in UTF-8 with its NUL: Windows' long
+// paths take up to 32767 UTF-16 units, and a unit at most 3 UTF-8 bytes.
+inline constexpr std::size_t dynlib_path_size = 3 * 32768;
+
+// Writes the absolute path, in UTF-8, of the folder of the loaded library
+// that holds `address`. Returns 0, or -1 when the platform can't tell or the
+// path takes more than `size` bytes.
+int dynlib_folder_of(const void* address, char* folder, std::size_t size);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,40 +65,54 @@ HMODULE load_library(const wchar_t* name, bool full_path) {
     return module;
 }
 
+constexpr DWORD longest_path = 32768;  // in UTF-16 units, with the NUL
+
+// The full path of the module that holds `address`, cut after the backslash
+// that ends its folder (`length` units); null when the system can't tell.
+wide_string module_folder(const void* address, DWORD& length) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &module)) {
+        return nullptr;
+    }
+    wide_string path(static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * longest_path)));
+    if (path == nullptr) {
+        return nullptr;
+    }
+    length = GetModuleFileNameW(module, path.get(), longest_path);
+    if (length == 0 || length >= longest_path) {
+        return nullptr;  // failed, or cut short
+    }
+    while (length > 0 && path[length - 1] != L'\\') {
+        --length;
+    }
+    if (length == 0) {
+        return nullptr;
+    }
+    path[length] = L'\0';
+    return path;
+}
+
+bool to_utf8(const wchar_t* text, char* out, std::size_t size) {
+    const int capacity = static_cast<int>(std::min<std::size_t>(size, INT_MAX));
+    return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, out, capacity, nullptr, nullptr) > 0;
+}
+
 // The engine's full path beside the module that holds this code, in UTF-8.
-// Long paths take up to 32767 UTF-16 units, and a unit at most 3 UTF-8 bytes.
-constexpr DWORD longest_path = 32768;
-char engine_beside_library[3 * longest_path];
+char engine_beside_library[dynlib_path_size];
 
 bool find_engine_beside_library() {
-    HMODULE self = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&engine_beside_library), &self)) {
-        return false;
-    }
-    const wide_string path(static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * longest_path)));
-    if (path == nullptr) {
-        return false;
-    }
-    const DWORD length = GetModuleFileNameW(self, path.get(), longest_path);
-    if (length == 0 || length >= longest_path) {
-        return false;  // failed, or cut short
-    }
-    DWORD folder_end = length;
-    while (folder_end > 0 && path[folder_end - 1] != L'\\') {
-        --folder_end;
-    }
+    DWORD folder_end = 0;
+    const wide_string path = module_folder(&engine_beside_library, folder_end);
     const char* engine = engine_library_names[0];
     const std::size_t engine_length = std::strlen(engine);
-    if (folder_end == 0 || folder_end + engine_length >= longest_path) {
+    if (path == nullptr || folder_end + engine_length >= longest_path) {
         return false;
     }
     for (std::size_t i = 0; i <= engine_length; ++i) {  // with its NUL
         path[folder_end + i] = static_cast<wchar_t>(engine[i]);
     }
-    return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path.get(), -1, engine_beside_library,
-                               sizeof engine_beside_library, nullptr, nullptr) > 0;
+    return to_utf8(path.get(), engine_beside_library, sizeof engine_beside_library);
 }
 
 }  // namespace
@@ -144,4 +160,45 @@ int dynlib_sym(dynlib* lib, const char* name, void** ptr) {
         return -1;
     }
     return 0;
+}
+
+// The loader has filled each import's address table with the addresses it
+// bound, so the first of them names the module that import was resolved to,
+// whatever that module is called.
+int dynlib_sym_linked(dynlib* lib, const char* name, void** ptr) {
+    if (dynlib_sym(lib, name, ptr) == 0) {
+        return 0;
+    }
+    const auto* base = static_cast<const unsigned char*>(lib->handle);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE || nt->Signature != IMAGE_NT_SIGNATURE ||
+        nt->OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT) {
+        return -1;
+    }
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) {
+        return -1;
+    }
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         entry->Name != 0; ++entry) {
+        const void* bound = *reinterpret_cast<void* const*>(base + entry->FirstThunk);
+        HMODULE module = nullptr;
+        if (bound == nullptr ||
+            !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                static_cast<LPCWSTR>(bound), &module)) {
+            continue;
+        }
+        if (FARPROC found = GetProcAddress(module, name)) {
+            *ptr = reinterpret_cast<void*>(found);
+            return 0;
+        }
+    }
+    return -1;  // lib->error still says why the library itself lacks it
+}
+
+int dynlib_folder_of(const void* address, char* folder, std::size_t size) {
+    DWORD length = 0;
+    const wide_string path = module_folder(address, length);
+    return path != nullptr && to_utf8(path.get(), folder, size) ? 0 : -1;
 }

@@ -70,9 +70,13 @@ if [ "$windows" = 1 ]; then
 else
     platform="linux_$(uname -m)"
     # The library asks for the engine by this name and finds it through its
-    # run path, $ORIGIN; the engine finds its ggml libraries through its own.
+    # run path, $ORIGIN; the engine finds its ggml libraries through its own,
+    # and its backend plugins in its folder.
     cp "$build/libtovandel-whispercpp-transcription-inference.so" "$native/"
     carry libwhisper.so
+    for plugin in "$engine"/libggml-*.so; do
+        [ ! -e "$plugin" ] || carry "$(basename "$plugin")"
+    done
 fi
 
 "$python" -m pip wheel --quiet --no-build-isolation --no-index --no-deps --no-cache-dir \

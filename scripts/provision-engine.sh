@@ -4,75 +4,114 @@
 # prefix. A second run with the same prefix and the same build configuration
 # does nothing; a changed configuration builds anew.
 #
-#   scripts/provision-engine.sh [--windows] [--backend vulkan] [PREFIX]
+#   scripts/provision-engine.sh [--windows] [PREFIX]
 #
-# The default is the CPU engine in build/engine. --windows cross-builds the
+# The default is the Linux engine in build/engine. --windows cross-builds the
 # engine's DLLs for 64-bit Windows with mingw-w64 instead; they go into
-# PREFIX/lib like the shared libraries. --backend vulkan adds the Vulkan
-# backend (default prefix build/engine-vulkan); it needs libvulkan-dev, glslc
-# and spirv-headers, and combines with --windows.
+# PREFIX/lib like the shared libraries.
 #
-# The engine's CPU code is built for x86-64-v3 (AVX2, FMA, F16C, BMI2: every
-# x86-64 CPU since about 2015), so what is built here runs on users' machines
-# too. ENGINE_CPU=native builds for this machine's CPU instead (the benchmarks
-# compare the two); such an engine must not be shipped.
-set -euo pipefail
-
+# The engine adapts to the machine it runs on: its backends are plugins beside
+# it, one CPU plugin per instruction-set level from plain x86-64 to AVX-512 and
+# AMX, of which the engine keeps the best one the CPU can run. The Linux engine
+# also carries the Vulkan plugin (building it needs libvulkan-dev, glslc and
+# spirv-headers); without a Vulkan loader or driver it is skipped. Our library
+# asks the engine to load the plugins from its own folder, so they must stay
+# beside it.
+#
+# ENGINE_CPU=x86-64-v3 or ENGINE_CPU=native build the former kind of engine
+# instead, with one CPU backend linked in (for AVX2 machines, or for this
+# machine only); the benchmarks compare them with the adaptive one. Neither
+# is shipped.
 readonly ENGINE_VERSION=1.9.1
 readonly NPM_PACKAGE=nodejs-whisper@0.3.1
 readonly NPM_INTEGRITY='sha512-ceoilUVraRuR5FnNyXpGQT2auAR48Oc3AQBEmkXnVpSn9iN6yVRzQBFCqVTGWbk6Wdi95NhvwXNzFvuR7erLWw=='
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-windows=
-backend=cpu
-while [ $# -gt 0 ]; do
-    case "$1" in
-    --windows) windows=1; shift ;;
-    --backend)
-        backend=${2:-}
-        [ "$backend" = vulkan ] || { echo "unknown backend '$backend' (known: vulkan)" >&2; exit 2; }
-        shift 2 ;;
-    *) break ;;
-    esac
-done
-default_prefix=$root/build/engine
-[ "$backend" = cpu ] || default_prefix=$root/build/engine-$backend
-prefix=$(realpath -m "${1:-$default_prefix}")
+platform=linux-x86_64
+case "${1:-}" in
+--windows) platform=windows-x86_64; shift ;;
+esac
+prefix=$(realpath -m "${1:-$root/build/engine}")
 stamp="$prefix/.provisioned-$ENGINE_VERSION"
 
-# Backends stay linked in: ggml's dynamic backend loading searches the folder
-# of the executable and the current one, which in a host's process are not
-# where the engine is.
-case "${ENGINE_CPU:-x86-64-v3}" in
+# What the CPU code is built for. The adaptive engine needs every backend to
+# be a plugin, which the engine's loader scans for in the folder our library
+# names; the other two link the CPU backend in.
+engine_cpu=${ENGINE_CPU:-all}
+case "$engine_cpu" in
+all) cpu_args=(-DGGML_NATIVE=OFF -DGGML_BACKEND_DL=ON -DGGML_CPU_ALL_VARIANTS=ON) ;;
 x86-64-v3)
     cpu_args=(-DGGML_NATIVE=OFF -DGGML_SSE42=ON -DGGML_AVX=ON -DGGML_AVX2=ON -DGGML_BMI2=ON
         -DGGML_FMA=ON -DGGML_F16C=ON -DGGML_AVX_VNNI=OFF -DGGML_AVX512=OFF) ;;
 native) cpu_args=(-DGGML_NATIVE=ON) ;;
-*) echo "ENGINE_CPU must be x86-64-v3 or native, not $ENGINE_CPU" >&2; exit 1 ;;
+*) echo "ENGINE_CPU must be all, x86-64-v3 or native, not $engine_cpu" >&2; exit 1 ;;
 esac
-cpu_args+=(-DGGML_BACKEND_DL=OFF -DGGML_CPU_ALL_VARIANTS=OFF)
+[ "$engine_cpu" = all ] || cpu_args+=(-DGGML_BACKEND_DL=OFF -DGGML_CPU_ALL_VARIANTS=OFF)
 
-targets=(whisper whisper-cli)
-# mingw-w64 10 lacks the thread power-throttling API that ggml uses from
-# Windows 8 (0x0602) on, and OpenMP would be one more DLL to ship.
-windows_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
-    -DCMAKE_C_FLAGS=-D_WIN32_WINNT=0x0601 -DCMAKE_CXX_FLAGS=-D_WIN32_WINNT=0x0601
-    -DGGML_OPENMP=OFF)
-[ -z "$windows" ] || targets=(whisper)
+# Per platform: the build's own arguments, the targets built and the GPU
+# backends carried as plugins. whisper-cli is the engine's own host, which the
+# benchmarks compare against.
+# cpu_variants picks CPU plugins from the engine's own list (none picked: all
+# 14). Each costs about a minute of build time on one core, so the picks are
+# a no-AVX baseline (x64) and one plugin per step that pays off: SSE4.2, AVX,
+# AVX2 with FMA (haswell), AVX-512 (skylakex) and AVX-512 with VBMI, VNNI and
+# BF16 (zen4: AMD Zen 4 on, Intel Sapphire Rapids on).
+case "$platform" in
+linux-x86_64)
+    platform_args=()
+    targets=(whisper whisper-cli)
+    cpu_variants=(x64 sse42 sandybridge haswell skylakex zen4)
+    gpu_backends=(vulkan) ;;
+windows-x86_64)
+    # mingw-w64 10 lacks the thread power-throttling API that ggml uses from
+    # Windows 8 (0x0602) on. OpenMP rather than ggml's own spinning thread
+    # pool, which on a machine with fewer free cores than threads makes the
+    # threads fight for them; its runtime DLLs ship beside the engine's.
+    platform_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+        -DCMAKE_C_FLAGS=-D_WIN32_WINNT=0x0601 -DCMAKE_CXX_FLAGS=-D_WIN32_WINNT=0x0601
+        -DGGML_OPENMP=ON)
+    targets=(whisper)
+    # mingw-w64's GCC 12 emits AMX tile loads its assembler rejects.
+    cpu_variants=(x64 sse42 sandybridge haswell skylakex)
+    # The Vulkan plugin crashed under Wine, the only place it could be tested.
+    gpu_backends=() ;;
+esac
+# Plugins need the plugin build; the linked-in engines are CPU-only.
+[ "$engine_cpu" = all ] || { gpu_backends=(); cpu_variants=(); }
 
 # The stamp holds the configuration it was built with (paths relative to the
-# checkout), so a changed flag set is never served a stale engine.
-configuration="$NPM_PACKAGE backend=$backend targets=${targets[*]} ${cpu_args[*]}${windows:+ ${windows_args[*]}}"
-configuration=${configuration//$root/.}
+# checkout), so a changed flag set is never served a stale engine. The work
+# folder keeps what it was configured with, so an interrupted or failed build
+# resumes there.
+configured="$NPM_PACKAGE $platform gpu=${gpu_backends[*]} ${cpu_args[*]} ${platform_args[*]}"
+configured="$configured names=$(sha256sum <"$root/cmake/engine-library-names.cmake" | cut -c1-16)"
+configured=${configured//$root/.}
+configuration=${configured/ gpu=/ targets=${targets[*]} gpu=}${cpu_variants:+ variants=${cpu_variants[*]}}
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$configuration" ]; then
     echo "engine $ENGINE_VERSION already provisioned in $prefix"
     exit 0
 fi
 
 work="$prefix.work"
-rm -rf "$work"
-mkdir -p "$work"
+src="$work/package/cpp/whisper.cpp"
 
+main() {
+if [ -f "$work/configured" ] && [ "$(cat "$work/configured")" = "$configured" ]; then
+    echo "resuming the engine build in $work"
+else
+    rm -rf "$work"
+    mkdir -p "$work"
+    configure
+    echo "$configured" >"$work/configured"
+fi
+build
+install_engine
+rm -rf "$work"
+echo "$configuration" >"$stamp"
+echo "engine $ENGINE_VERSION installed in $prefix"
+}
+
+configure() {
 echo "fetching $NPM_PACKAGE"
 tarball=$(cd "$work" && npm pack --silent "$NPM_PACKAGE")
 actual="sha512-$(openssl dgst -sha512 -binary "$work/$tarball" | base64 -w0)"
@@ -81,16 +120,13 @@ if [ "$actual" != "$NPM_INTEGRITY" ]; then
     exit 1
 fi
 tar -xzf "$work/$tarball" -C "$work"
-src="$work/package/cpp/whisper.cpp"
 grep -q "VERSION $ENGINE_VERSION)" "$src/CMakeLists.txt" || {
     echo "$NPM_PACKAGE does not hold engine $ENGINE_VERSION" >&2
     exit 1
 }
 
 backend_args=()
-if [ "$backend" = vulkan ]; then
-    # Linked in like the CPU backend, so the engine stays the same set of
-    # libraries beside our own, with the same CPU baseline.
+if [[ " ${gpu_backends[*]} " == *" vulkan "* ]]; then
     backend_args=(-DGGML_VULKAN=ON)
     vulkan_header_version=$(sed -n 's/^#define VK_HEADER_VERSION \([0-9]*\).*/\1/p' \
         /usr/include/vulkan/vulkan_core.h 2>/dev/null || true)
@@ -104,26 +140,10 @@ if [ "$backend" = vulkan ]; then
         patch -d "$src" -p1 --forward --silent --no-backup-if-mismatch <"$patch_file"
         patch -d "$src" -p1 --reverse --dry-run --silent <"$patch_file" >/dev/null
     fi
-    if [ -n "$windows" ]; then
-        # mingw-w64 has no Vulkan SDK: the headers are the same on every
-        # platform, and the import library of vulkan-1.dll (which Windows GPU
-        # drivers install) is made from the names the Linux loader exports.
-        sdk="$work/vulkan-sdk"
-        mkdir -p "$sdk/include" "$sdk/lib"
-        cp -a /usr/include/vulkan /usr/include/vk_video /usr/include/spirv "$sdk/include/"
-        { echo "LIBRARY vulkan-1.dll"; echo EXPORTS
-          nm -D --defined-only "$(ldconfig -p | sed -n 's/.*libvulkan.so.1 (libc6,x86-64) => //p' | head -1)" |
-              awk '$3 ~ /^vk/ { print $3 }'; } >"$sdk/vulkan-1.def"
-        x86_64-w64-mingw32-dlltool -d "$sdk/vulkan-1.def" -l "$sdk/lib/libvulkan-1.a"
-        backend_args+=(-DVulkan_INCLUDE_DIR="$sdk/include" -DVulkan_LIBRARY="$sdk/lib/libvulkan-1.a"
-            -DVulkan_GLSLC_EXECUTABLE="$(command -v glslc)"
-            -DSPIRV-Headers_DIR=/usr/share/cmake/SPIRV-Headers)
-    fi
 fi
 
-# whisper-cli is built as well: it is the engine's own host, which the
-# benchmarks compare against. Everything finds its libraries through $ORIGIN,
-# so the prefix can be moved or copied next to a host.
+# Everything finds its libraries through $ORIGIN, so the prefix can be moved
+# or copied next to a host.
 cmake -S "$src" -B "$work/build" \
     -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_SHARED_LIBS=ON \
@@ -134,22 +154,47 @@ cmake -S "$src" -B "$work/build" \
     -DWHISPER_BUILD_EXAMPLES=ON \
     -DWHISPER_SDL2=OFF \
     -DWHISPER_CURL=OFF \
+    -DCMAKE_PROJECT_ggml_INCLUDE="$root/cmake/engine-library-names.cmake" \
     "${cpu_args[@]}" \
     "${backend_args[@]}" \
-    ${windows:+"${windows_args[@]}"} \
+    "${platform_args[@]}" \
     >"$work/configure.log" 2>&1 || { tail -30 "$work/configure.log" >&2; exit 1; }
-echo "building engine $ENGINE_VERSION (a few minutes)"
-cmake --build "$work/build" -j"$(nproc)" --target "${targets[@]}" >"$work/build.log" 2>&1 ||
-    { tail -50 "$work/build.log" >&2; exit 1; }
+}
+
+build() {
+echo "building engine $ENGINE_VERSION for $platform (${engine_cpu} CPUs${gpu_backends:+, ${gpu_backends[*]}}; minutes)"
+started=$SECONDS
+if [ "${#cpu_variants[@]}" -eq 0 ]; then
+    cmake --build "$work/build" -j"$(nproc)" --target "${targets[@]}" >>"$work/build.log" 2>&1 ||
+        { tail -50 "$work/build.log" >&2; exit 1; }
+else
+    # The engine's loader library depends on every CPU plugin the engine
+    # knows. So the plugins picked are built first, then each library on the
+    # way to the targets on its own (make's TARGET/fast), leaving the rest out.
+    plugins=("${cpu_variants[@]/#/ggml-cpu-}" "${gpu_backends[@]/#/ggml-}")
+    chain=(ggml whisper)
+    [[ " ${targets[*]} " != *" whisper-cli "* ]] || chain+=(common whisper-cli)
+    { cmake --build "$work/build" -j"$(nproc)" --target "${plugins[@]}" &&
+        for target in "${chain[@]}"; do cmake --build "$work/build" -j"$(nproc)" --target "$target/fast"; done; } \
+        >>"$work/build.log" 2>&1 || { tail -50 "$work/build.log" >&2; exit 1; }
+fi
+echo "engine built in $((SECONDS - started)) s"
+}
+
+install_engine() {
 
 rm -rf "$prefix"
 mkdir -p "$prefix/lib" "$prefix/bin" "$prefix/include"
-if [ -n "$windows" ]; then
-    cp -a "$work/build/bin/"ggml*.dll "$prefix/lib/"
+if [ "$platform" = windows-x86_64 ]; then
+    cp -a "$work/build/bin/"*ggml*.dll "$prefix/lib/"
     # mingw names it libwhisper.dll; hosts look for whisper.dll.
     cp -a "$work/build/bin/libwhisper.dll" "$prefix/lib/whisper.dll"
     # The runtime archives linked into each DLL bring their debug sections.
     x86_64-w64-mingw32-strip --strip-unneeded "$prefix/lib/"*.dll
+    # OpenMP's runtime and the DLLs it needs, as the cross compiler has them.
+    for runtime in libgomp-1.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+        cp "$(x86_64-w64-mingw32-gcc-posix -print-file-name="$runtime")" "$prefix/lib/"
+    done
 else
     cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
     cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
@@ -162,8 +207,11 @@ mkdir -p "$prefix/licenses"
 cp "$src/LICENSE" "$prefix/licenses/whisper.cpp-and-ggml.txt"
 sed -n '/^\/\//!q; s|^// \{0,1\}||p' "$src/ggml/src/ggml-cpu/llamafile/sgemm.cpp" \
     >"$prefix/licenses/ggml-cpu-llamafile-sgemm.txt"
+if [[ " ${gpu_backends[*]} " == *" vulkan "* ]]; then
+    # The Vulkan plugin compiles in the C++ Vulkan headers (Apache-2.0 or MIT).
+    sed -n '/^\/\//!q; s|^// \{0,1\}||p' /usr/include/vulkan/vulkan.hpp >"$prefix/licenses/vulkan-hpp.txt"
+fi
 echo "$ENGINE_VERSION" >"$prefix/engine-version"
+}
 
-rm -rf "$work"
-echo "$configuration" >"$stamp"
-echo "engine $ENGINE_VERSION installed in $prefix"
+main

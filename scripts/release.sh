@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Makes a release in dist/, every file named after the version in
-# CMakeLists.txt: the Linux and Windows archives, the Linux archive with the
-# Vulkan engine, the Python wheels, the Node.js packages, the C# binding and
-# SHA256SUMS. Sets itself up like the tests do and reuses what build/ and
-# build-windows/ already hold.
+# CMakeLists.txt: the Linux and Windows archives, the Python wheels, the
+# Node.js packages, the C# binding and SHA256SUMS. Sets itself up like the
+# tests do and reuses what build/ and build-windows/ already hold.
 #
 #   scripts/release.sh
 set -euo pipefail
@@ -15,33 +14,19 @@ stage="$root/build/release-stage"
 "$root/scripts/setup.sh" "$root/build"
 "$root/scripts/setup-windows.sh" "$root/build-windows"
 "$root/scripts/build-python-wheel.sh"
-# shellcheck source=lib/packages.sh
-. "$root/scripts/lib/packages.sh"
-ensure_packages "${vulkan_packages[@]}"
-vulkan_engine="$root/build/engine-vulkan"
-"$root/scripts/provision-engine.sh" --backend vulkan "$vulkan_engine"
 "$root/scripts/build-python-wheel.sh" --windows
 
 name=$(sed -n 's/^CMAKE_PROJECT_NAME:STATIC=//p' "$root/build/CMakeCache.txt")
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/CMakeCache.txt")
 linux="$name-$version-linux-x86_64"
 windows="$name-$version-windows-x86_64"
-vulkan="$linux-vulkan"
 
 rm -rf "$dist" "$stage"
 mkdir -p "$dist" "$stage"
 cmake --install "$root/build" --prefix "$stage/$linux" --strip >/dev/null
 cmake --install "$root/build-windows" --prefix "$stage/$windows" --strip >/dev/null
-# The Vulkan variant is the Linux archive with the Vulkan engine's libraries in
-# place of the CPU engine's: the library binds either unchanged.
-cp -a "$stage/$linux" "$stage/$vulkan"
-rm "$stage/$vulkan/lib/"lib{whisper,ggml}*.so*
-cp -a "$vulkan_engine/lib/"lib*.so* "$stage/$vulkan/lib/"
-find "$stage/$vulkan/lib" -name 'lib*.so.*' -type f -exec strip --strip-unneeded {} +
-# Each archive holds one folder of its own name, owned by nobody in particular.
-for archive in "$linux" "$vulkan"; do
-    tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner -czf "$dist/$archive.tar.gz" "$archive"
-done
+# The archive holds one folder of its own name, owned by nobody in particular.
+tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner -czf "$dist/$linux.tar.gz" "$linux"
 (cd "$stage" && cmake -E tar cf "$dist/$windows.zip" --format=zip "$windows")
 
 # The Node.js package and its native packages, from the trees just staged.

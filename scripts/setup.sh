@@ -12,6 +12,8 @@ build=$(realpath -m "${1:-$root/build}")
 . "$root/scripts/lib/packages.sh"
 ensure_packages build-essential cmake pkg-config git ca-certificates openssl python3 \
     googletest libgtest-dev nlohmann-json3-dev
+# The engine's Vulkan plugin is built here, and tested on lavapipe.
+ensure_packages "${vulkan_packages[@]}"
 # The Python package's and the C# binding's tests; without these they are skipped.
 ensure_packages python3-venv python3-pip python3-setuptools python3-wheel python3-pytest binutils \
     mono-mcs mono-runtime libmono-system-runtime-serialization4.0-cil ||

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "include/whisper_inf.h"
@@ -103,6 +104,49 @@ TEST(Binding, EngineTellingAnotherVersionIsRefusedAndReleased) {
                                 "Engine version mismatch: built for " WHISPER_INF_ENGINE_VERSION
                                 ", found 0.0.0\n");
     EXPECT_FALSE(library_is_loaded(variant_file("version_other")));
+}
+
+// An engine that keeps its backends as plugins beside it has them loaded
+// from its folder, once, and is refused when that gives no device: such an
+// engine (and the double) aborts the process on a model load.
+const std::string plugin_engine = "backend_loader";
+
+ggml_double_script* plugin_engine_ggml() {
+    EXPECT_TRUE(change_directory(variant_dir(plugin_engine)));
+    return ggml_double(variant_dir(plugin_engine) + "/" + GGML_DOUBLE_FILE);
+}
+
+// A host may have loaded another ggml under the stock name first.
+TEST(Backends, LoadedOnceFromTheEngineFolderLeavingAnotherGgmlAlone) {
+    ggml_double_script* stock = ggml_double(STOCK_GGML_PATH);
+    ggml_double_script* ggml = plugin_engine_ggml();
+    ASSERT_NE(stock, nullptr);
+    ASSERT_NE(ggml, nullptr);
+    stderr_capture log;
+    EXPECT_EQ(whisper_inf_load("model.bin"), 0);
+    EXPECT_EQ(whisper_inf_load("model.bin"), 0);
+    EXPECT_EQ(log.finish(), bound_here + model_loaded + model_loaded);
+    EXPECT_EQ(ggml->load_calls, 1);
+    const std::filesystem::path folder = std::filesystem::u8path(ggml->folder);
+    EXPECT_TRUE(folder.is_absolute()) << ggml->folder;
+    EXPECT_TRUE(std::filesystem::equivalent(folder / ENGINE_DOUBLE_FILE, variant_file(plugin_engine)))
+        << ggml->folder;
+    EXPECT_EQ(stock->load_calls + stock->count_calls, 0) << "neither bound nor called";
+}
+
+TEST(Backends, EngineWithoutADeviceIsRefusedBeforeItLoadsAModel) {
+    ggml_double_script* ggml = plugin_engine_ggml();
+    ASSERT_NE(ggml, nullptr);
+    ggml->devices = 0;
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        stderr_capture log;
+        EXPECT_EQ(whisper_inf_load("model.bin"), -1);
+        EXPECT_EQ(log.finish(), log_prefix + "Loaded: " + local_name + "\n" + log_prefix +
+                                    "No backend device: the engine found no usable backend in " +
+                                    ggml->folder + "\n");
+        EXPECT_EQ(ggml->load_calls, attempt) << "each binding loads the backends";
+        EXPECT_FALSE(library_is_loaded(variant_file(plugin_engine))) << "a refused engine is released";
+    }
 }
 
 // From a folder without the engine, the first name finds it through the

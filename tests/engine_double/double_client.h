@@ -19,18 +19,27 @@ inline std::string variant_file(const std::string& variant) {
     return variant_dir(variant) + "/" + ENGINE_DOUBLE_FILE;
 }
 
+// Opens the double at `path` (it stays loaded) and returns its script.
+template <typename Script>
+Script* double_script(const std::string& path, const char* getter) {
+    dynlib lib{};
+    void* get = nullptr;
+    if (dynlib_open(path.c_str(), &lib) != 0 || dynlib_sym(&lib, getter, &get) != 0) {
+        ADD_FAILURE() << "double " << path << ": " << lib.error;
+        return nullptr;
+    }
+    return reinterpret_cast<Script* (*)()>(get)();
+}
+
 // Makes the variant's library the one the library finds in the current
 // directory, and returns its script.
 inline engine_double_script* use_variant(const std::string& variant) {
     EXPECT_TRUE(change_directory(variant_dir(variant))) << variant;
-    dynlib lib{};
-    void* get = nullptr;
-    if (dynlib_open(variant_file(variant).c_str(), &lib) != 0 ||
-        dynlib_sym(&lib, "engine_double_script_get", &get) != 0) {
-        ADD_FAILURE() << "engine double " << variant << ": " << lib.error;
-        return nullptr;
-    }
-    return reinterpret_cast<engine_double_script_fn>(get)();
+    return double_script<engine_double_script>(variant_file(variant), "engine_double_script_get");
+}
+
+inline ggml_double_script* ggml_double(const std::string& path) {
+    return double_script<ggml_double_script>(path, "ggml_double_script_get");
 }
 
 // Binds the complete double from the current directory and loads a model.

@@ -1,9 +1,15 @@
-// Built once per variant; OMIT_<name> leaves that entry point out, and
-// DOUBLE_VERSION adds whisper_version answering that text.
+// Built once per variant; OMIT_<name> leaves that entry point out,
+// DOUBLE_VERSION adds whisper_version answering that text, and
+// DOUBLE_BACKENDS links the ggml double, as an engine with plugin backends.
 #include "tests/engine_double/engine_double.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+
+#ifdef DOUBLE_BACKENDS
+#    include <ggml-backend.h>
+#endif
 
 namespace {
 
@@ -22,6 +28,11 @@ ENGINE_DOUBLE_API whisper_context* whisper_init_from_file(const char* path) {
     if (std::strstr(path, "refuse") != nullptr) {
         return nullptr;
     }
+#ifdef DOUBLE_BACKENDS
+    if (ggml_backend_dev_count() == 0) {
+        std::abort();  // as the engine does with no device to run on
+    }
+#endif
     static char contexts[2];  // distinct addresses stand for two loaded models
     return reinterpret_cast<whisper_context*>(&contexts[script.init_calls++ % 2]);
 }

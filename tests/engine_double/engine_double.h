@@ -42,4 +42,11 @@ constexpr int engine_double_default_max_len = 123;
 constexpr int engine_double_default_threads = 1;
 inline constexpr const char* engine_double_default_language = "xx";
 
-using engine_double_script_fn = engine_double_script* (*)();
+// The double of the engine's ggml library, which engines that keep their
+// backends as plugins bind too.
+struct ggml_double_script {
+    int devices;       // what a load from the engine's folder finds; starts at 1
+    int load_calls;
+    int count_calls;
+    char folder[4096];  // the folder the last load was given, as given
+};
