@@ -126,7 +126,9 @@ sox_convert() { "${wrap[@]}" sox "$1" -t f32 -r 16000 -c 1 -; }
 # engine's best-of; -nt is not passed because it also switches the decoder to
 # no-timestamp mode, while our host decodes with timestamps and only does not
 # print them.
-cli_e2e() { "${wrap[@]}" "$cli" -m "$model" -t "$threads" -bs 1 -f "$1"; }
+# An engine with backend plugins keeps them in lib/, and whisper-cli looks for
+# them beside itself and in the current folder only, so it runs from lib/.
+cli_e2e() (cd "$engine/lib" && "${wrap[@]}" "$cli" -m "$model" -t "$threads" -bs 1 -f "$1")
 ours_e2e() { "${wrap[@]}" "$host" -m "$model" "$1"; }
 ours_native_e2e() { LD_LIBRARY_PATH="$native/lib" ours_e2e "$1"; }
 two_step_e2e() {
