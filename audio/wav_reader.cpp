@@ -7,21 +7,11 @@
 #include <memory>
 #include <utility>
 
+#include "audio/little_endian.h"
 #include "platform/file.h"
 #include "platform/sample_memory.h"
 
 namespace {
-
-struct heap_free {
-    void operator()(void* p) const { std::free(p); }
-};
-
-// File integers are little-endian whatever the host is, so decode them byte by byte.
-std::uint32_t le16(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
-}
-
-std::uint32_t le32(const unsigned char* p) { return le16(p) | le16(p + 2) << 16; }
 
 // The open file and our own position in it. The length is measured once so
 // that every stated chunk size can be checked against what is left.
@@ -180,7 +170,7 @@ int audio_read_wav(const char* path, audio_buffer* out) {
     if (wav_stream_open(path, &s) != 0) {
         return -1;
     }
-    std::unique_ptr<float, heap_free> samples(
+    std::unique_ptr<float, sample_memory_free> samples(
         static_cast<float*>(alloc_sample_memory(sizeof(float) * s.n_samples)));
     if (samples == nullptr || wav_stream_read(&s, samples.get(), s.n_samples) != 0) {
         return -1;

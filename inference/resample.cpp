@@ -55,7 +55,7 @@ int mono_16k_begin(mono_16k_conversion* c, int sample_rate, int channels, int n_
         return -1;
     }
     const int n_out = static_cast<int>(length);
-    std::unique_ptr<float, mono_free> out(alloc_floats(n_out));
+    std::unique_ptr<float, sample_memory_free> out(alloc_floats(n_out));
     if (out == nullptr) {
         return -1;
     }

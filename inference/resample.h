@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "audio/wav_reader.h"
+#include "platform/sample_memory.h"
 
 // Averages the channels of `in` and resamples it to 16 kHz by linear
 // interpolation into a new malloc'd array; `in` is left untouched. On success
@@ -14,10 +15,6 @@
 // unwritten.
 float* resample_to_16k_mono(const audio_buffer* in, int* out_count);
 
-struct mono_free {
-    void operator()(float* p) const { std::free(p); }
-};
-
 // The same conversion fed frame blocks in order, so that the source never
 // has to be held whole: each output sample is written as soon as the two
 // source frames around it have arrived, into an array allocated once at its
@@ -27,7 +24,7 @@ struct mono_16k_conversion {
     int channels;
     int n_frames;  // of the whole source
     double ratio;
-    std::unique_ptr<float, mono_free> out;
+    std::unique_ptr<float, sample_memory_free> out;
     int n_out;
     int next_out;    // the first output sample not yet written
     int next_frame;  // the index of the first frame of the next block

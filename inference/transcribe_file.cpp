@@ -17,7 +17,7 @@ namespace {
 int read_blocks(wav_stream& wav, int block_samples, mono_16k_conversion* conversion) {
     const int frame = wav.channels > 1 ? wav.channels : 1;
     const int block = (block_samples > frame ? block_samples / frame : 1) * frame;
-    const std::unique_ptr<float, mono_free> samples(
+    const std::unique_ptr<float, sample_memory_free> samples(
         static_cast<float*>(std::malloc(sizeof(float) * static_cast<std::size_t>(block))));
     if (samples == nullptr) {
         return -1;
@@ -67,7 +67,7 @@ extern "C" WHISPER_INF_API char* whisper_inf_transcribe(const char* wav_path, co
         return nullptr;
     }
     int n_samples = 0;
-    const std::unique_ptr<float, mono_free> mono(
+    const std::unique_ptr<float, sample_memory_free> mono(
         wav_to_16k_mono(wav_path, wav_block_samples, &n_samples));
     if (mono == nullptr) {
         return nullptr;

@@ -10,6 +10,11 @@
 #    include <sys/mman.h>
 #endif
 
+// Owns a sample array, or any other malloc'd block.
+struct sample_memory_free {
+    void operator()(void* p) const { std::free(p); }
+};
+
 inline void* alloc_sample_memory(std::size_t bytes) {
     void* p = std::malloc(bytes);
 #if defined(__linux__) && defined(MADV_HUGEPAGE)

@@ -7,15 +7,12 @@
 #include <cstring>
 #include <string>
 
+#include "audio/little_endian.h"
 #include "platform/file.h"
 #include "platform/host_io.h"
 #include "tools/output.h"
 
 namespace {
-
-// File integers are little-endian whatever the host is.
-std::uint32_t le16(const unsigned char* p) { return static_cast<std::uint32_t>(p[0] | p[1] << 8); }
-std::uint32_t le32(const unsigned char* p) { return le16(p) | le16(p + 2) << 16; }
 
 // Walks the chunks up to the format chunk, stepping over any before it with
 // their pad byte, as the library's reader does.

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/sample_memory.h"
+
 // Names standard input where a file name is expected.
 constexpr const char* standard_input_name = "-";
 
@@ -15,12 +17,8 @@ constexpr const char* standard_input_name = "-";
 // library then says why, as for any file it is given).
 bool library_reads(const char* path);
 
-struct free_deleter {
-    void operator()(void* p) const { std::free(p); }
-};
-
 struct decoded_audio {
-    std::unique_ptr<float, free_deleter> samples;  // 16 kHz mono, full scale 1.0
+    std::unique_ptr<float, sample_memory_free> samples;  // 16 kHz mono, full scale 1.0
     int count = 0;
 };
 
