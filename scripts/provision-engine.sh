@@ -22,6 +22,8 @@
 # instead, with one CPU backend linked in (for AVX2 machines, or for this
 # machine only); the benchmarks compare them with the adaptive one. Neither
 # is shipped.
+set -euo pipefail
+
 readonly ENGINE_VERSION=1.9.1
 readonly NPM_PACKAGE=nodejs-whisper@0.3.1
 readonly NPM_INTEGRITY='sha512-ceoilUVraRuR5FnNyXpGQT2auAR48Oc3AQBEmkXnVpSn9iN6yVRzQBFCqVTGWbk6Wdi95NhvwXNzFvuR7erLWw=='
@@ -96,33 +98,33 @@ work="$prefix.work"
 src="$work/package/cpp/whisper.cpp"
 
 main() {
-if [ -f "$work/configured" ] && [ "$(cat "$work/configured")" = "$configured" ]; then
-    echo "resuming the engine build in $work"
-else
+    if [ -f "$work/configured" ] && [ "$(cat "$work/configured")" = "$configured" ]; then
+        echo "resuming the engine build in $work"
+    else
+        rm -rf "$work"
+        mkdir -p "$work"
+        configure
+        echo "$configured" >"$work/configured"
+    fi
+    build
+    install_engine
     rm -rf "$work"
-    mkdir -p "$work"
-    configure
-    echo "$configured" >"$work/configured"
-fi
-build
-install_engine
-rm -rf "$work"
-echo "$configuration" >"$stamp"
-echo "engine $ENGINE_VERSION installed in $prefix"
+    echo "$configuration" >"$stamp"
+    echo "engine $ENGINE_VERSION installed in $prefix"
 }
 
 configure() {
-echo "fetching $NPM_PACKAGE"
-tarball=$(cd "$work" && npm pack --silent "$NPM_PACKAGE")
-actual="sha512-$(openssl dgst -sha512 -binary "$work/$tarball" | base64 -w0)"
-if [ "$actual" != "$NPM_INTEGRITY" ]; then
-    echo "integrity mismatch for $NPM_PACKAGE: got $actual" >&2
-    exit 1
-fi
-tar -xzf "$work/$tarball" -C "$work"
-grep -q "VERSION $ENGINE_VERSION)" "$src/CMakeLists.txt" || {
-    echo "$NPM_PACKAGE does not hold engine $ENGINE_VERSION" >&2
-    exit 1
+    echo "fetching $NPM_PACKAGE"
+    tarball=$(cd "$work" && npm pack --silent "$NPM_PACKAGE")
+    actual="sha512-$(openssl dgst -sha512 -binary "$work/$tarball" | base64 -w0)"
+    if [ "$actual" != "$NPM_INTEGRITY" ]; then
+        echo "integrity mismatch for $NPM_PACKAGE: got $actual" >&2
+        exit 1
+    fi
+    tar -xzf "$work/$tarball" -C "$work"
+    grep -q "VERSION $ENGINE_VERSION)" "$src/CMakeLists.txt" || {
+        echo "$NPM_PACKAGE does not hold engine $ENGINE_VERSION" >&2
+        exit 1
 }
 
 backend_args=()
@@ -162,56 +164,55 @@ cmake -S "$src" -B "$work/build" \
 }
 
 build() {
-echo "building engine $ENGINE_VERSION for $platform (${engine_cpu} CPUs${gpu_backends:+, ${gpu_backends[*]}}; minutes)"
-started=$SECONDS
-if [ "${#cpu_variants[@]}" -eq 0 ]; then
-    cmake --build "$work/build" -j"$(nproc)" --target "${targets[@]}" >>"$work/build.log" 2>&1 ||
-        { tail -50 "$work/build.log" >&2; exit 1; }
-else
-    # The engine's loader library depends on every CPU plugin the engine
-    # knows. So the plugins picked are built first, then each library on the
-    # way to the targets on its own (make's TARGET/fast), leaving the rest out.
-    plugins=("${cpu_variants[@]/#/ggml-cpu-}" "${gpu_backends[@]/#/ggml-}")
-    chain=(ggml whisper)
-    [[ " ${targets[*]} " != *" whisper-cli "* ]] || chain+=(common whisper-cli)
-    { cmake --build "$work/build" -j"$(nproc)" --target "${plugins[@]}" &&
-        for target in "${chain[@]}"; do cmake --build "$work/build" -j"$(nproc)" --target "$target/fast"; done; } \
-        >>"$work/build.log" 2>&1 || { tail -50 "$work/build.log" >&2; exit 1; }
-fi
-echo "engine built in $((SECONDS - started)) s"
+    echo "building engine $ENGINE_VERSION for $platform (${engine_cpu} CPUs${gpu_backends:+, ${gpu_backends[*]}}; minutes)"
+    started=$SECONDS
+    if [ "${#cpu_variants[@]}" -eq 0 ]; then
+        cmake --build "$work/build" -j"$(nproc)" --target "${targets[@]}" >>"$work/build.log" 2>&1 ||
+            { tail -50 "$work/build.log" >&2; exit 1; }
+    else
+        # The engine's loader library depends on every CPU plugin the engine
+        # knows. So the plugins picked are built first, then each library on the
+        # way to the targets on its own (make's TARGET/fast), leaving the rest out.
+        plugins=("${cpu_variants[@]/#/ggml-cpu-}" "${gpu_backends[@]/#/ggml-}")
+        chain=(ggml whisper)
+        [[ " ${targets[*]} " != *" whisper-cli "* ]] || chain+=(common whisper-cli)
+        { cmake --build "$work/build" -j"$(nproc)" --target "${plugins[@]}" &&
+            for target in "${chain[@]}"; do cmake --build "$work/build" -j"$(nproc)" --target "$target/fast"; done; } \
+            >>"$work/build.log" 2>&1 || { tail -50 "$work/build.log" >&2; exit 1; }
+    fi
+    echo "engine built in $((SECONDS - started)) s"
 }
 
 install_engine() {
-
-rm -rf "$prefix"
-mkdir -p "$prefix/lib" "$prefix/bin" "$prefix/include"
-if [ "$platform" = windows-x86_64 ]; then
-    cp -a "$work/build/bin/"*ggml*.dll "$prefix/lib/"
-    # mingw names it libwhisper.dll; hosts look for whisper.dll.
-    cp -a "$work/build/bin/libwhisper.dll" "$prefix/lib/whisper.dll"
-    # The runtime archives linked into each DLL bring their debug sections.
-    x86_64-w64-mingw32-strip --strip-unneeded "$prefix/lib/"*.dll
-    # OpenMP's runtime and the DLLs it needs, as the cross compiler has them.
-    for runtime in libgomp-1.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
-        cp "$(x86_64-w64-mingw32-gcc-posix -print-file-name="$runtime")" "$prefix/lib/"
-    done
-else
-    cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
-    cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
-fi
-cp -a "$src/include/whisper.h" "$src/ggml/include/"*.h "$prefix/include/"
-# What the release's notices are made of: the engine's licence, which covers
-# whisper.cpp and its ggml, and the notice of the one file in the CPU backend
-# under a licence of its own (its leading comment block).
-mkdir -p "$prefix/licenses"
-cp "$src/LICENSE" "$prefix/licenses/whisper.cpp-and-ggml.txt"
-sed -n '/^\/\//!q; s|^// \{0,1\}||p' "$src/ggml/src/ggml-cpu/llamafile/sgemm.cpp" \
-    >"$prefix/licenses/ggml-cpu-llamafile-sgemm.txt"
-if [[ " ${gpu_backends[*]} " == *" vulkan "* ]]; then
-    # The Vulkan plugin compiles in the C++ Vulkan headers (Apache-2.0 or MIT).
-    sed -n '/^\/\//!q; s|^// \{0,1\}||p' /usr/include/vulkan/vulkan.hpp >"$prefix/licenses/vulkan-hpp.txt"
-fi
-echo "$ENGINE_VERSION" >"$prefix/engine-version"
+    rm -rf "$prefix"
+    mkdir -p "$prefix/lib" "$prefix/bin" "$prefix/include"
+    if [ "$platform" = windows-x86_64 ]; then
+        cp -a "$work/build/bin/"*ggml*.dll "$prefix/lib/"
+        # mingw names it libwhisper.dll; hosts look for whisper.dll.
+        cp -a "$work/build/bin/libwhisper.dll" "$prefix/lib/whisper.dll"
+        # The runtime archives linked into each DLL bring their debug sections.
+        x86_64-w64-mingw32-strip --strip-unneeded "$prefix/lib/"*.dll
+        # OpenMP's runtime and the DLLs it needs, as the cross compiler has them.
+        for runtime in libgomp-1.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+            cp "$(x86_64-w64-mingw32-gcc-posix -print-file-name="$runtime")" "$prefix/lib/"
+        done
+    else
+        cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
+        cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
+    fi
+    cp -a "$src/include/whisper.h" "$src/ggml/include/"*.h "$prefix/include/"
+    # What the release's notices are made of: the engine's licence, which covers
+    # whisper.cpp and its ggml, and the notice of the one file in the CPU backend
+    # under a licence of its own (its leading comment block).
+    mkdir -p "$prefix/licenses"
+    cp "$src/LICENSE" "$prefix/licenses/whisper.cpp-and-ggml.txt"
+    sed -n '/^\/\//!q; s|^// \{0,1\}||p' "$src/ggml/src/ggml-cpu/llamafile/sgemm.cpp" \
+        >"$prefix/licenses/ggml-cpu-llamafile-sgemm.txt"
+    if [[ " ${gpu_backends[*]} " == *" vulkan "* ]]; then
+        # The Vulkan plugin compiles in the C++ Vulkan headers (Apache-2.0 or MIT).
+        sed -n '/^\/\//!q; s|^// \{0,1\}||p' /usr/include/vulkan/vulkan.hpp >"$prefix/licenses/vulkan-hpp.txt"
+    fi
+    echo "$ENGINE_VERSION" >"$prefix/engine-version"
 }
 
 main
