@@ -4,16 +4,17 @@
 # prefix. A second run with the same prefix and the same build configuration
 # does nothing; a changed configuration builds anew.
 #
-#   scripts/provision-engine.sh [--windows] [PREFIX]
+#   scripts/provision-engine.sh [--windows | --aarch64] [PREFIX]
 #
 # The default is the Linux engine in build/engine. --windows cross-builds the
 # engine's DLLs for 64-bit Windows with mingw-w64 instead; they go into
-# PREFIX/lib like the shared libraries.
+# PREFIX/lib like the shared libraries. --aarch64 cross-builds the Linux engine
+# for 64-bit ARM with Debian's cross toolchain.
 #
 # The engine adapts to the machine it runs on: its backends are plugins beside
-# it, one CPU plugin per instruction-set level from plain x86-64 to AVX-512 and
-# AMX, of which the engine keeps the best one the CPU can run. The Linux engine
-# also carries the Vulkan plugin (building it needs libvulkan-dev, glslc and
+# it, one CPU plugin per instruction-set level (from plain x86-64 to AVX-512,
+# or from ARMv8.0 to SVE with int8 matrix multiply), of which the engine keeps
+# the best one the CPU can run. The x86-64 Linux engine also carries the Vulkan plugin (building it needs libvulkan-dev, glslc and
 # spirv-headers); without a Vulkan loader or driver it is skipped. Our library
 # asks the engine to load the plugins from its own folder, so they must stay
 # beside it.
@@ -32,6 +33,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 platform=linux-x86_64
 case "${1:-}" in
 --windows) platform=windows-x86_64; shift ;;
+--aarch64) platform=linux-aarch64; shift ;;
 esac
 prefix=$(realpath -m "${1:-$root/build/engine}")
 stamp="$prefix/.provisioned-$ENGINE_VERSION"
@@ -54,8 +56,8 @@ esac
 # backends carried as plugins. whisper-cli is the engine's own host, which the
 # benchmarks compare against.
 # cpu_variants picks CPU plugins from the engine's own list (none picked: all
-# 14). Each costs about a minute of build time on one core, so the picks are
-# a no-AVX baseline (x64) and one plugin per step that pays off: SSE4.2, AVX,
+# of them). Each costs about a minute of build time on one core, so the x86-64
+# picks are a no-AVX baseline (x64) and one plugin per step that pays off: SSE4.2, AVX,
 # AVX2 with FMA (haswell), AVX-512 (skylakex) and AVX-512 with VBMI, VNNI and
 # BF16 (zen4: AMD Zen 4 on, Intel Sapphire Rapids on).
 case "$platform" in
@@ -76,6 +78,18 @@ windows-x86_64)
     # mingw-w64's GCC 12 emits AMX tile loads its assembler rejects.
     cpu_variants=(x64 sse42 sandybridge haswell skylakex)
     # The Vulkan plugin crashed under Wine, the only place it could be tested.
+    gpu_backends=() ;;
+linux-aarch64)
+    platform_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake")
+    targets=(whisper)
+    # Of the engine's eight ARM plugins, one per step that common boards and
+    # servers take: ARMv8.0 (Cortex-A53/A72: Raspberry Pi 3 and 4), ARMv8.2
+    # with dot product and FP16 arithmetic (Cortex-A76/A78, Neoverse N1:
+    # Raspberry Pi 5, Graviton 2, Jetson Orin) and ARMv8.6 with SVE and int8
+    # matrix multiply (Neoverse V1/V2: Graviton 3 and 4). GCC 12 knows
+    # neither ARMv9.2 nor SME, which the last two need.
+    cpu_variants=(armv8.0_1 armv8.2_2 armv8.6_1)
+    # No Vulkan on ARM: no ARM board with a Vulkan GPU is at hand to prove it.
     gpu_backends=() ;;
 esac
 # Plugins need the plugin build; the linked-in engines are CPU-only.
@@ -198,7 +212,7 @@ install_engine() {
         done
     else
         cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
-        cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
+        [[ " ${targets[*]} " != *" whisper-cli "* ]] || cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
     fi
     cp -a "$src/include/whisper.h" "$src/ggml/include/"*.h "$prefix/include/"
     # What the release's notices are made of: the engine's licence, which covers
