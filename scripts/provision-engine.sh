@@ -60,9 +60,11 @@ esac
 # picks are a no-AVX baseline (x64) and one plugin per step that pays off: SSE4.2, AVX,
 # AVX2 with FMA (haswell), AVX-512 (skylakex) and AVX-512 with VBMI, VNNI and
 # BF16 (zen4: AMD Zen 4 on, Intel Sapphire Rapids on).
+# The Linux engines need no newer C++ runtime than GCC 11's.
+linux_cxx_floor=-DCMAKE_CXX_FLAGS="-include $root/cmake/engine-glibcxx-floor.h"
 case "$platform" in
 linux-x86_64)
-    platform_args=()
+    platform_args=("$linux_cxx_floor")
     targets=(whisper whisper-cli)
     cpu_variants=(x64 sse42 sandybridge haswell skylakex zen4)
     gpu_backends=(vulkan) ;;
@@ -80,7 +82,7 @@ windows-x86_64)
     # The Vulkan plugin crashed under Wine, the only place it could be tested.
     gpu_backends=() ;;
 linux-aarch64)
-    platform_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake")
+    platform_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake" "$linux_cxx_floor")
     targets=(whisper)
     # Of the engine's eight ARM plugins, one per step that common boards and
     # servers take: ARMv8.0 (Cortex-A53/A72: Raspberry Pi 3 and 4), ARMv8.2
@@ -100,7 +102,9 @@ esac
 # folder keeps what it was configured with, so an interrupted or failed build
 # resumes there.
 configured="$NPM_PACKAGE $platform gpu=${gpu_backends[*]} ${cpu_args[*]} ${platform_args[*]}"
-configured="$configured names=$(sha256sum <"$root/cmake/engine-library-names.cmake" | cut -c1-16)"
+# The files the engine's build includes count as configuration too.
+configured="$configured build-files=$(cat "$root/cmake/engine-library-names.cmake" \
+    "$root/cmake/engine-glibcxx-floor.h" | sha256sum | cut -c1-16)"
 configured=${configured//$root/.}
 configuration=${configured/ gpu=/ targets=${targets[*]} gpu=}${cpu_variants:+ variants=${cpu_variants[*]}}
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$configuration" ]; then
