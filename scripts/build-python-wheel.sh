@@ -1,21 +1,27 @@
 #!/usr/bin/env bash
 # Builds the Python wheel that carries the library and the engine in
-# whisper_inf/native/: build/python/whisper_inf-VERSION-py3-none-linux_x86_64.whl,
-# or with --windows the win_amd64 wheel from the Windows cross build.
+# whisper_inf/native/: build/python/whisper_inf-VERSION-py3-none-TAG.whl, where
+# TAG is manylinux_2_NN_x86_64 with NN the glibc floor of what the wheel
+# holds; with --aarch64 the same from the ARM cross build, and with --windows
+# the win_amd64 wheel from the Windows cross build.
 #
-#   scripts/build-python-wheel.sh [--windows] [--from BUILD_DIR] [--output DIR]
+#   scripts/build-python-wheel.sh [--windows | --aarch64] [--from BUILD_DIR] [--output DIR]
 #
-# Without --from it first sets up and builds (scripts/setup.sh, or
-# scripts/setup-windows.sh for --windows).
-# VERSION is the CMake project's version, read from the build's cache.
+# Without --from it first sets up and builds (scripts/setup.sh,
+# scripts/setup-windows.sh or scripts/setup-aarch64.sh).
+# VERSION is the CMake project's version, read from the build's cache. A
+# Linux wheel carries what it needs beyond the manylinux library list
+# (GCC's OpenMP runtime, the Vulkan loader) as renamed copies
+# (scripts/manylinux.py).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-usage="usage: scripts/build-python-wheel.sh [--windows] [--from BUILD_DIR] [--output DIR]"
-windows=0 from="" output="$root/build/python"
+usage="usage: scripts/build-python-wheel.sh [--windows | --aarch64] [--from BUILD_DIR] [--output DIR]"
+target=native from="" output="$root/build/python"
 while [ $# -gt 0 ]; do
     case $1 in
-        --windows) windows=1 ;;
+        --windows) target=windows ;;
+        --aarch64) target=aarch64 ;;
         --from) from=${2:?$usage}; shift ;;
         --output) output=${2:?$usage}; shift ;;
         *) echo "$usage" >&2; exit 2 ;;
@@ -25,18 +31,19 @@ done
 
 # shellcheck source=lib/packages.sh
 . "$root/scripts/lib/packages.sh"
-ensure_packages python3 python3-pip python3-setuptools python3-wheel binutils
+ensure_packages python3 python3-pip python3-setuptools python3-wheel binutils patchelf
 # Debian's interpreter, which holds the packages above; PYTHON picks another.
 python=${PYTHON:-/usr/bin/python3}
 
+case $target in
+    native) build="$root/build" setup=setup.sh ;;
+    windows) build="$root/build-windows" setup=setup-windows.sh ;;
+    aarch64) build="$root/build-aarch64" setup=setup-aarch64.sh ;;
+esac
 if [ -n "$from" ]; then
     build=$(realpath "$from")
-elif [ "$windows" = 1 ]; then
-    build="$root/build-windows"
-    "$root/scripts/setup-windows.sh" "$build"
 else
-    build="$root/build"
-    "$root/scripts/setup.sh" "$build"
+    "$root/scripts/$setup" "$build"
 fi
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 version=$(cached CMAKE_PROJECT_VERSION)
@@ -50,6 +57,8 @@ rm -rf "$stage/whisper_inf/__pycache__" "$stage/whisper_inf/native"
 echo "$version" >"$stage/VERSION"
 native="$stage/whisper_inf/native"
 mkdir "$native"
+# Shipping the engine's binaries means shipping its licence texts.
+cp "$build/THIRD-PARTY-NOTICES" "$native/"
 
 # carry NAME: copies the engine library the loader asks for by NAME, then
 # each library it needs that the engine folder holds. A wheel holds no
@@ -62,13 +71,12 @@ carry() {
         if [ -e "$engine/$needed" ]; then carry "$needed"; fi
     done
 }
-if [ "$windows" = 1 ]; then
+if [ "$target" = windows ]; then
     platform=win_amd64
     # The library finds whisper.dll beside itself, and Windows finds the DLLs
     # whisper.dll imports beside it.
     cp "$build/tovandel-whispercpp-transcription-inference.dll" "$engine"/*.dll "$native/"
 else
-    platform="linux_$(uname -m)"
     # The library asks for the engine by this name and finds it through its
     # run path, $ORIGIN; the engine finds its ggml libraries through its own,
     # and its backend plugins in its folder.
@@ -77,6 +85,15 @@ else
     for plugin in "$engine"/libggml-*.so; do
         [ ! -e "$plugin" ] || carry "$(basename "$plugin")"
     done
+    # What the files need beyond the manylinux list comes from the libraries
+    # they were linked against: the build machine's or the cross sysroot's.
+    if [ "$target" = aarch64 ]; then
+        arch=aarch64 system_libraries=(/usr/aarch64-linux-gnu/lib)
+    else
+        arch=$(uname -m) system_libraries=("/lib/$arch-linux-gnu" "/usr/lib/$arch-linux-gnu")
+    fi
+    "$python" "$root/scripts/manylinux.py" repair "$native" "${system_libraries[@]}"
+    platform=$("$python" "$root/scripts/manylinux.py" tag "$native" "$arch")
 fi
 
 "$python" -m pip wheel --quiet --no-build-isolation --no-index --no-deps --no-cache-dir \
