@@ -11,18 +11,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-aarch64}")
 
-cannot() {
-    echo "setup-aarch64: $1" >&2
-    exit 77
-}
-
-command -v dpkg-query >/dev/null && command -v apt-get >/dev/null ||
-    cannot "not a Debian system: the cross tools come from Debian's crossbuild-essential-arm64"
 # shellcheck source=lib/packages.sh
 . "$root/scripts/lib/packages.sh"
-ensure_packages cmake make ca-certificates openssl nlohmann-json3-dev crossbuild-essential-arm64 qemu-user ||
-    cannot "the cross tools above can't be installed"
-command -v npm >/dev/null || ensure_packages npm || cannot "npm can't be installed"
+ensure_cross_tools setup-aarch64 cmake make ca-certificates openssl nlohmann-json3-dev \
+    crossbuild-essential-arm64 qemu-user
 
 # The engine is cached in the build folder: a second run reuses it.
 "$root/scripts/provision-engine.sh" --aarch64 "$build/engine"

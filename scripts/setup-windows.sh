@@ -9,18 +9,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-windows}")
 
-cannot() {
-    echo "setup-windows: $1" >&2
-    exit 77
-}
-
-command -v dpkg-query >/dev/null && command -v apt-get >/dev/null ||
-    cannot "not a Debian system: the cross tools come from Debian's mingw-w64 and wine packages"
 # shellcheck source=lib/packages.sh
 . "$root/scripts/lib/packages.sh"
-ensure_packages cmake make ca-certificates openssl googletest nlohmann-json3-dev \
-    g++-mingw-w64-x86-64-posix wine wine64 || cannot "the cross tools above can't be installed"
-command -v npm >/dev/null || ensure_packages npm || cannot "npm can't be installed"
+ensure_cross_tools setup-windows cmake make ca-certificates openssl googletest nlohmann-json3-dev \
+    g++-mingw-w64-x86-64-posix wine wine64
 
 # The engine's DLLs are cached in the build folder: a second run reuses them.
 "$root/scripts/provision-engine.sh" --windows "$build/engine"

@@ -22,3 +22,16 @@ ensure_packages() {
 # What building the Vulkan engine needs, and lavapipe, the software Vulkan
 # device its tests run on.
 vulkan_packages=(libvulkan-dev glslc spirv-headers mesa-vulkan-drivers)
+
+# ensure_cross_tools SCRIPT PACKAGE...: ensure_packages for a cross build's
+# set-up script, with npm, which fetches the engine's source; where they
+# can't be had (not Debian, or not root) SCRIPT says so and exits with 77,
+# skipped.
+ensure_cross_tools() {
+    local script=$1
+    shift
+    command -v dpkg-query >/dev/null && command -v apt-get >/dev/null ||
+        { echo "$script: not a Debian system: the cross tools come from Debian's packages" >&2; exit 77; }
+    ensure_packages "$@" || { echo "$script: the cross tools above can't be installed" >&2; exit 77; }
+    command -v npm >/dev/null || ensure_packages npm || { echo "$script: npm can't be installed" >&2; exit 77; }
+}
