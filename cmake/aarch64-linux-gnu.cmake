@@ -13,7 +13,9 @@ set(CMAKE_FIND_ROOT_PATH ${aarch64_sysroot})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Packages are looked for where CMAKE_PREFIX_PATH says too, so that a project
+# finds an unpacked ARM release wherever it is, as a native build does.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
 
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L ${aarch64_sysroot} CACHE STRING
     "Runs the ARM programs the build and the tests start")

@@ -56,15 +56,17 @@ esac
 # backends carried as plugins. whisper-cli is the engine's own host, which the
 # benchmarks compare against.
 # cpu_variants picks CPU plugins from the engine's own list (none picked: all
-# of them). Each costs about a minute of build time on one core, so the x86-64
-# picks are a no-AVX baseline (x64) and one plugin per step that pays off: SSE4.2, AVX,
-# AVX2 with FMA (haswell), AVX-512 (skylakex) and AVX-512 with VBMI, VNNI and
-# BF16 (zen4: AMD Zen 4 on, Intel Sapphire Rapids on).
-# The Linux engines need no newer C++ runtime than GCC 11's.
+# of them). Each costs about a minute of build time on one core, so the
+# x86-64 picks are a no-AVX baseline (x64) and one plugin per step that pays
+# off: SSE4.2, AVX, AVX2 with FMA (haswell), AVX-512 (skylakex) and AVX-512
+# with VBMI, VNNI and BF16 (zen4: AMD Zen 4 on, Intel Sapphire Rapids on).
+# The Linux engines need no newer C++ runtime than GCC 11's. build_files
+# lists the files of ours that the platform's build includes.
 linux_cxx_floor=-DCMAKE_CXX_FLAGS="-include $root/cmake/engine-glibcxx-floor.h"
 case "$platform" in
 linux-x86_64)
     platform_args=("$linux_cxx_floor")
+    build_files=(engine-glibcxx-floor.h)
     targets=(whisper whisper-cli)
     cpu_variants=(x64 sse42 sandybridge haswell skylakex zen4)
     gpu_backends=(vulkan) ;;
@@ -76,6 +78,7 @@ windows-x86_64)
     platform_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
         -DCMAKE_C_FLAGS=-D_WIN32_WINNT=0x0601 -DCMAKE_CXX_FLAGS=-D_WIN32_WINNT=0x0601
         -DGGML_OPENMP=ON)
+    build_files=(mingw-w64-x86_64.cmake)
     targets=(whisper)
     # mingw-w64's GCC 12 emits AMX tile loads its assembler rejects.
     cpu_variants=(x64 sse42 sandybridge haswell skylakex)
@@ -83,6 +86,7 @@ windows-x86_64)
     gpu_backends=() ;;
 linux-aarch64)
     platform_args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake" "$linux_cxx_floor")
+    build_files=(aarch64-linux-gnu.cmake engine-glibcxx-floor.h)
     targets=(whisper)
     # Of the engine's eight ARM plugins, one per step that common boards and
     # servers take: ARMv8.0 (Cortex-A53/A72: Raspberry Pi 3 and 4), ARMv8.2
@@ -103,8 +107,8 @@ esac
 # resumes there.
 configured="$NPM_PACKAGE $platform gpu=${gpu_backends[*]} ${cpu_args[*]} ${platform_args[*]}"
 # The files the engine's build includes count as configuration too.
-configured="$configured build-files=$(cat "$root/cmake/engine-library-names.cmake" \
-    "$root/cmake/engine-glibcxx-floor.h" | sha256sum | cut -c1-16)"
+build_files=(engine-library-names.cmake "${build_files[@]}")
+configured="$configured build-files=$(cd "$root/cmake" && cat "${build_files[@]}" | sha256sum | cut -c1-16)"
 configured=${configured//$root/.}
 configuration=${configured/ gpu=/ targets=${targets[*]} gpu=}${cpu_variants:+ variants=${cpu_variants[*]}}
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$configuration" ]; then
