@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the whole test suite from nothing: set-up and build, the Linux suite,
 # the hardening checks (sanitizers, fuzzing, valgrind, stress), the Windows
-# build under Wine and the engine's Vulkan plugin on a software device. Every stage
-# runs; the exit status is non-zero if any failed.
+# build under Wine, the engine's Vulkan plugin on a software device and the
+# release, the ARM build under emulation among it. Every stage runs; the exit
+# status is non-zero if any failed.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
