@@ -183,14 +183,22 @@ def notice_of(library: pathlib.Path) -> str:
 
 def repair(folder: pathlib.Path, library_dirs: list[pathlib.Path]) -> int:
     notices = folder / "THIRD-PARTY-NOTICES"
+    bundled: set[str] = set()
     while True:
         elves = folder_elves(folder)
-        machine = next(iter(elves.values())).machine
-        loader = next(name for number, name in ARCHES.values() if number == machine)
-        outside = outside_needs(elves, loader)
+        machines = {elf.machine for elf in elves.values()}
+        loaders = [name for number, name in ARCHES.values() if {number} == machines]
+        if not loaders:
+            print(f"manylinux: {folder} holds no ELF files of one known arch", file=sys.stderr)
+            return 1
+        outside = outside_needs(elves, loaders[0])
         if not outside:
             return 0
         library, users = next(iter(outside.items()))
+        if library in bundled:
+            print(f"manylinux: {', '.join(users)} still need {library} after its copy", file=sys.stderr)
+            return 1
+        bundled.add(library)
         found = next((d / library for d in library_dirs if (d / library).exists()), None)
         if found is None:
             print(f"manylinux: {library}, needed by {', '.join(users)}, is in none of "
