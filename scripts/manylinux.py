@@ -123,10 +123,15 @@ def parse_version(text: str) -> tuple[int, ...]:
     return tuple(int(part) for part in text.split("."))
 
 
+def names_inside(elves: dict[str, Elf]) -> set[str]:
+    """The names the files answer to: their own and their sonames."""
+    return set(elves) | {elf.soname for elf in elves.values() if elf.soname}
+
+
 def newest_versions(elves: dict[str, Elf]) -> dict[str, tuple[int, ...]]:
     """The newest GLIBC, GLIBCXX, CXXABI and GCC version that any of the files
     needs of a library outside them."""
-    inside = set(elves) | {elf.soname for elf in elves.values() if elf.soname}
+    inside = names_inside(elves)
     newest: dict[str, tuple[int, ...]] = {}
     for elf in elves.values():
         for library, names in elf.versions.items():
@@ -152,7 +157,7 @@ def lowest_floor(newest: dict[str, tuple[int, ...]]) -> int | None:
 def outside_needs(elves: dict[str, Elf], loader: str) -> dict[str, list[str]]:
     """Libraries that files need but neither the files nor the list hold,
     with the files that need each."""
-    inside = set(elves) | {elf.soname for elf in elves.values() if elf.soname}
+    inside = names_inside(elves)
     outside: dict[str, list[str]] = {}
     for path, elf in sorted(elves.items()):
         for library in elf.needed:
