@@ -14,8 +14,9 @@
 # The engine adapts to the machine it runs on: its backends are plugins beside
 # it, one CPU plugin per instruction-set level (from plain x86-64 to AVX-512,
 # or from ARMv8.0 to SVE with int8 matrix multiply), of which the engine keeps
-# the best one the CPU can run. The x86-64 Linux engine also carries the Vulkan plugin (building it needs libvulkan-dev, glslc and
-# spirv-headers); without a Vulkan loader or driver it is skipped. Our library
+# the best one the CPU can run. The x86-64 Linux engine also carries the
+# Vulkan plugin (building it needs libvulkan-dev, glslc and spirv-headers);
+# without a Vulkan loader or driver it is skipped. Our library
 # asks the engine to load the plugins from its own folder, so they must stay
 # beside it.
 #
@@ -117,6 +118,8 @@ if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$configuration" ]; then
 fi
 
 work="$prefix.work"
+# listed WORD LIST...: WORD is one of the LIST
+listed() { [[ " ${*:2} " == *" $1 "* ]]; }
 src="$work/package/cpp/whisper.cpp"
 
 main() {
@@ -150,7 +153,7 @@ configure() {
 }
 
 backend_args=()
-if [[ " ${gpu_backends[*]} " == *" vulkan "* ]]; then
+if listed vulkan "${gpu_backends[@]}"; then
     backend_args=(-DGGML_VULKAN=ON)
     vulkan_header_version=$(sed -n 's/^#define VK_HEADER_VERSION \([0-9]*\).*/\1/p' \
         /usr/include/vulkan/vulkan_core.h 2>/dev/null || true)
@@ -197,7 +200,7 @@ build() {
         # way to the targets on its own (make's TARGET/fast), leaving the rest out.
         plugins=("${cpu_variants[@]/#/ggml-cpu-}" "${gpu_backends[@]/#/ggml-}")
         chain=(ggml whisper)
-        [[ " ${targets[*]} " != *" whisper-cli "* ]] || chain+=(common whisper-cli)
+        ! listed whisper-cli "${targets[@]}" || chain+=(common whisper-cli)
         { cmake --build "$work/build" -j"$(nproc)" --target "${plugins[@]}" &&
             for target in "${chain[@]}"; do cmake --build "$work/build" -j"$(nproc)" --target "$target/fast"; done; } \
             >>"$work/build.log" 2>&1 || { tail -50 "$work/build.log" >&2; exit 1; }
@@ -220,7 +223,7 @@ install_engine() {
         done
     else
         cp -a "$work/build/bin/"lib*.so* "$prefix/lib/"
-        [[ " ${targets[*]} " != *" whisper-cli "* ]] || cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
+        ! listed whisper-cli "${targets[@]}" || cp -a "$work/build/bin/whisper-cli" "$prefix/bin/"
     fi
     cp -a "$src/include/whisper.h" "$src/ggml/include/"*.h "$prefix/include/"
     # What the release's notices are made of: the engine's licence, which covers
@@ -230,7 +233,7 @@ install_engine() {
     cp "$src/LICENSE" "$prefix/licenses/whisper.cpp-and-ggml.txt"
     sed -n '/^\/\//!q; s|^// \{0,1\}||p' "$src/ggml/src/ggml-cpu/llamafile/sgemm.cpp" \
         >"$prefix/licenses/ggml-cpu-llamafile-sgemm.txt"
-    if [[ " ${gpu_backends[*]} " == *" vulkan "* ]]; then
+    if listed vulkan "${gpu_backends[@]}"; then
         # The Vulkan plugin compiles in the C++ Vulkan headers (Apache-2.0 or MIT).
         sed -n '/^\/\//!q; s|^// \{0,1\}||p' /usr/include/vulkan/vulkan.hpp >"$prefix/licenses/vulkan-hpp.txt"
     fi
